@@ -6,8 +6,8 @@
 class EnvelopeFollower
 {
 public:
-    static constexpr float kFloor = 9.9999998e-14f;          // 1e-13 as stored; owners divide by the level
-    static constexpr float kDefaultRelease = 0.99989998f;     // 0.9999 as stored
+    static constexpr float kFloor = 9.9999998e-14f;       // 1e-13 as stored; owners divide by the level
+    static constexpr float kDefaultRelease = 0.99989998f; // 0.9999 as stored
 
     EnvelopeFollower() = default;
 
