@@ -235,7 +235,8 @@ TEST_F(ProgramBank, RestoredBankReplacesEveryRecord)
     {
         initProgram(bank[i]);
         bank[i].fParams[kMix] = static_cast<float>(i) / 32.0f;
-        std::snprintf(bank[i].name, sizeof bank[i].name, "bank %zu", i);
+        const std::string name = "bank " + std::to_string(i);
+        std::memcpy(bank[i].name, name.c_str(), name.size() + 1);
     }
     EXPECT_EQ(plugin.setChunk(bank.data(), 5632, false), 1);
     EXPECT_EQ(indexedName(17), "bank 17");
