@@ -1,5 +1,5 @@
 // Parameter names, unit labels and read-outs as the host and the editor show them.
-#include "params/BodyTypeNames.h"
+#include "dsp/BodyTable.h"
 #include "params/SafeConvert.h"
 #include "plugin/SynthPlugin.h"
 
@@ -112,7 +112,10 @@ void writeQuantization(char* text, float v)
         writeText(text, "%d N", static_cast<int>(truncToInt32(255.0f * (1.0f - v) + 1.0f)));
 }
 
-const char* bodyTypeName(float v)
+// The read-out shows the selectable types only: a value of 1 (bin 12) still reads "n-Random".
+constexpr int kLastDisplayedBodyType = 11;
+
+const char* bodyTypeDisplayName(float v)
 {
     const float bin = std::floor(std::fabs(12.0f * v));
     int index = 0; // NaN reads as the first entry
@@ -120,7 +123,7 @@ const char* bodyTypeName(float v)
         index = kLastDisplayedBodyType;
     else if (bin >= 0.0f)
         index = static_cast<int>(bin);
-    return kBodyTypeNames[index];
+    return bodyTypeName(index);
 }
 } // namespace
 
@@ -179,7 +182,7 @@ void SynthPlugin::getParameterDisplay(int32_t index, char* text)
         break;
     case kBodyType1:
     case kBodyType2:
-        writeText(text, "%s", bodyTypeName(v));
+        writeText(text, "%s", bodyTypeDisplayName(v));
         break;
     case kFilterSustain:
         writeF4(text, 100.0f * v);
