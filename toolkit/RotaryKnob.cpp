@@ -30,14 +30,18 @@ int RotaryKnob::knobMode()
     return gKnobMode;
 }
 
-Point RotaryKnob::handleCentre() const
+Rect RotaryKnob::handleRect() const
 {
+    int width = fHandle != nullptr ? fHandle->width() : 0;
+    int height = fHandle != nullptr ? fHandle->height() : 0;
     double centreX = fRect.left + fRect.width() / 2.0;
     double centreY = fRect.top + fRect.height() / 2.0;
     double radius = fRect.width() / 2.0 - fInset;
     double angle = (kStartAngle - kRangeAngle * drawnValue()) * kDegree;
-    return {static_cast<int>(std::lround(centreX + radius * std::cos(angle))),
-            static_cast<int>(std::lround(centreY - radius * std::sin(angle)))};
+    // Placed by its edges, so that both ends of the arc sit symmetrically on the knob.
+    double left = centreX + radius * std::cos(angle) - width / 2.0;
+    double top = centreY - radius * std::sin(angle) - height / 2.0;
+    return Rect::fromSize(static_cast<int>(std::lround(left)), static_cast<int>(std::lround(top)), width, height);
 }
 
 float RotaryKnob::valueFromAngle(Point where, float previous) const
@@ -63,13 +67,7 @@ void RotaryKnob::draw(DrawContext& context)
     if (fBody != nullptr)
         fBody->draw(context, fRect, fOffset);
     if (fHandle != nullptr)
-    {
-        Point centre = handleCentre();
-        int width = fHandle->width();
-        int height = fHandle->height();
-        Rect handle = Rect::fromSize(centre.x - width / 2, centre.y - height / 2, width, height);
-        fHandle->drawTransparent(context, handle);
-    }
+        fHandle->drawTransparent(context, handleRect());
     setDirty(false);
 }
 

@@ -31,8 +31,8 @@ public:
     static void setKnobMode(int mode);
     static int knobMode();
 
-    // Centre of the handle for the drawn value, in the parent's coordinates.
-    Point handleCentre() const;
+    // Where the handle bitmap goes for the drawn value, in the parent's coordinates.
+    Rect handleRect() const;
     // The value a pointer position selects by its angle around the centre (circular dragging).
     float valueFromAngle(Point where, float previous) const;
 
