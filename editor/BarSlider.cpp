@@ -144,7 +144,8 @@ void BarSlider::mouse(DrawContext& context, Point where)
         endEdit();
         return;
     }
-    if ((buttons & kLButton) != 0)
+    // Left alone or with Alt, middle or right: Shift and Control only go with the exact combinations above.
+    if ((buttons & kLButton) != 0 && (buttons & (kShift | kControl)) == 0)
     {
         beginEdit();
         Point p = where;
