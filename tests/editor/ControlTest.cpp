@@ -42,7 +42,7 @@ struct SwitchTest : ::testing::Test
                                                 orientation);
         for (int i = 1; i < entries; ++i)
         {
-            char name[8];
+            char name[16];
             std::snprintf(name, sizeof(name), "e%d", i);
             c->addEntry(name, name);
         }
