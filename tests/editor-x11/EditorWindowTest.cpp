@@ -80,7 +80,20 @@ const auto* const kCleanup = ::testing::AddGlobalTestEnvironment(new FontCleanup
 class EditorWindowTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { XInitThreads(); }
+    // A connection held for the whole suite: an X server that loses its last client starts over, and
+    // refuses connections while it does.
+    static void SetUpTestSuite()
+    {
+        XInitThreads();
+        keepAlive = XOpenDisplay(nullptr);
+    }
+    static void TearDownTestSuite()
+    {
+        if (keepAlive != nullptr)
+            XCloseDisplay(keepAlive);
+        keepAlive = nullptr;
+    }
+    static inline Display* keepAlive = nullptr;
 
     void SetUp() override
     {
