@@ -307,6 +307,26 @@ TEST_F(EditorWindowTest, OpensAsAChildWindowOfTheHostsWindowAndClosesAgain)
     EXPECT_TRUE(children().empty());
 }
 
+TEST_F(EditorWindowTest, HostDestroyingItsWindowBeforeTheCloseIsSurvived)
+{
+    Window other = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, kWidth, kHeight, 0, 0, 0);
+    XMapWindow(display, other);
+    XSync(display, False);
+    void* handle = reinterpret_cast<void*>(static_cast<uintptr_t>(other));
+    ASSERT_EQ(dispatch(effEditOpen, 0, 0, handle), 1);
+    runIdle(std::chrono::milliseconds(50));
+    // The editor's window goes with the host's; idle and close still come.
+    XDestroyWindow(display, other);
+    XSync(display, False);
+    runIdle(std::chrono::milliseconds(50));
+    effect->setParameter(effect, kResonance, 0.3f);
+    runIdle(std::chrono::milliseconds(50));
+    dispatch(effEditClose);
+    // The plug-in goes on working and opens again in a window that exists.
+    ASSERT_TRUE(open());
+    EXPECT_EQ(children().size(), 1u);
+}
+
 TEST_F(EditorWindowTest, ShowsTheEditorsPictureAndSavesAScreenshot)
 {
     ASSERT_TRUE(open());
