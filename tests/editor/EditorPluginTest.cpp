@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -166,6 +167,26 @@ TEST_F(EditorPluginTest, ChangesFromAnotherThreadOnlyMarkTheParameter)
     EXPECT_EQ(editor->views(kCutoff1).control->getValue(), 0.125f);
     EXPECT_EQ(editor->views(kCutoff1).readout->getText(), display(kCutoff1));
     EXPECT_EQ(editor->views(kQuality).control->getValue(), 1.0f);
+}
+
+TEST_F(EditorPluginTest, ChangesRacingWithIdleEndOnTheLastValue)
+{
+    editor->openOffscreen();
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        for (int n = 0; n < 20000; ++n)
+            plugin->setParameter(n % 4 == 0 ? kLFO1Amp : kLFO2Amp, static_cast<float>(n % 1000) / 1000.0f);
+        plugin->setParameter(kLFO1Amp, 0.25f);
+        plugin->setParameter(kLFO2Amp, 0.75f);
+        done = true;
+    });
+    while (!done)
+        dispatch(effEditIdle);
+    audio.join();
+    dispatch(effEditIdle);
+    EXPECT_EQ(editor->views(kLFO1Amp).control->getValue(), 0.25f);
+    EXPECT_EQ(editor->views(kLFO2Amp).control->getValue(), 0.75f);
+    EXPECT_EQ(editor->views(kLFO2Amp).readout->getText(), display(kLFO2Amp));
 }
 
 TEST_F(EditorPluginTest, ChangeWhileClosedShowsAtTheNextOpen)
