@@ -51,6 +51,9 @@ public:
 
     bool hasPendingNote() const { return fPendingDelay >= 0; }
 
+    // The limiter of the two coupling signals, given their followers' levels eAB and eBA.
+    static void limitPair(float eAB, float eBA, float& cAB, float& cBA);
+
     float fPan = 0.5f;
     int fCapacity;
     SynthPlugin* fEngine;
@@ -165,12 +168,17 @@ inline float SynthVoice::couplingAToB(float a, float b)
     return fCouplingLowpass;
 }
 
-// Both paths over 0.6 are damped by the third-order series of e^(-20 x excess), one alone by the
-// exponential itself.
 inline void SynthVoice::limitCoupling(float& cAB, float& cBA)
 {
     const float eAB = fFollowAB.process(cAB);
     const float eBA = fFollowBA.process(cBA);
+    limitPair(eAB, eBA, cAB, cBA);
+}
+
+// Both paths over 0.6 are damped by the third-order series of e^(-20 x excess), one alone by the
+// exponential itself.
+inline void SynthVoice::limitPair(float eAB, float eBA, float& cAB, float& cBA)
+{
     if (eAB > kLimitThreshold && eBA > kLimitThreshold)
     {
         const float x = (eAB - kLimitThreshold) * kLimitSlope;

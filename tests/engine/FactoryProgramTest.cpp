@@ -1,5 +1,5 @@
-// The eight factory programs: they sound, their notes end, they render the same at every block size, and
-// they still render exactly the stored regression fixtures.
+// The eight factory programs sound and their notes end; scripted renders of them (and of two variations)
+// come out the same at every block size and still match their stored regression fixtures exactly.
 #include "EngineTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace enginetest;
 
@@ -43,12 +45,43 @@ const TimedEvent kScript[] = {
 constexpr int kScriptLength = 12288;
 constexpr int kWarmUp = 64; // the warp glides from its starting value over the first block
 
-Stereo perform(int program, int blockSize, bool withBends = true)
+// A regression render: a factory program, optionally with a few parameters moved and a square wave fed
+// into the strings, so that paths no factory program takes are covered as well.
+struct Variation
+{
+    const char* name;
+    int program;
+    std::vector<std::pair<int, float>> changes;
+    float input; // amplitude of a square wave of 100-sample period on both inputs
+};
+
+const Variation kVariations[] = {
+    {"program0", 0, {}, 0.0f},
+    {"program1", 1, {}, 0.0f},
+    {"program2", 2, {}, 0.0f},
+    {"program3", 3, {}, 0.0f},
+    {"program4", 4, {}, 0.0f},
+    {"program5", 5, {}, 0.0f},
+    {"program6", 6, {}, 0.0f},
+    {"program7", 7, {}, 0.0f},
+    // "B > A", the quantizer, high quality
+    {"variation-a", 2, {{kFilterTopology, 0.5f}, {kQuantization, 0.3f}, {kQuality, 1.0f}}, 0.0f},
+    // "B > A", "Random" and "t-Random" bodies, string pitch modulation, the input path
+    {"variation-b", 7,
+     {{kFilterTopology, 0.5f}, {kBodyType1, 0.79f}, {kBodyType2, 0.87f}, {kLFO1Amp, 0.2f}, {kLFO2Amp, 0.1f}},
+     0.02f},
+};
+constexpr int kNumVariations = sizeof kVariations / sizeof kVariations[0];
+
+Stereo perform(const Variation& variation, int blockSize, bool withBends = true)
 {
     auto plugin = makePlugin();
-    plugin->setProgram(program);
+    plugin->setProgram(variation.program);
+    for (const auto& [index, value] : variation.changes)
+        plugin->setParameter(index, value);
     render(*plugin, kWarmUp);
     Stereo out;
+    std::vector<float> input(static_cast<size_t>(blockSize));
     for (int start = 0; start < kScriptLength; start += blockSize)
     {
         const int frames = std::min(blockSize, kScriptLength - start);
@@ -57,7 +90,13 @@ Stereo perform(int program, int blockSize, bool withBends = true)
             if (e.send == start && (withBends || e.status != 0xE0))
                 events.midi(e.status, e.data1, e.data2, e.delta, e.detune);
         events.sendTo(*plugin);
-        out.append(render(*plugin, frames));
+        for (int i = 0; i < frames; i++)
+            input[static_cast<size_t>(i)] = (start + i) % 100 < 50 ? variation.input : -variation.input;
+        float* inputs[2] = {input.data(), input.data()};
+        Stereo block{std::vector<float>(static_cast<size_t>(frames)), std::vector<float>(static_cast<size_t>(frames))};
+        float* outputs[2] = {block.left.data(), block.right.data()};
+        plugin->processReplacing(inputs, outputs, frames);
+        out.append(block);
     }
     return out;
 }
@@ -82,10 +121,10 @@ constexpr int kFixtureBlock = 256;
 constexpr int kFixtureStride = 64;
 
 // Per-block checksums of both channels, and every 64th sample in a readable form.
-std::string fixtureText(int program, const Stereo& out)
+std::string fixtureText(const Variation& variation, const Stereo& out)
 {
     std::ostringstream text;
-    text << "# Regression render of factory program " << program << ": " << kScriptLength
+    text << "# Regression render " << variation.name << ": " << kScriptLength
          << " samples after a warm-up of " << kWarmUp << ", generator seeded with 1.\n"
          << "# Rewrite with ZENTHARODE_WRITE_FIXTURES=1 only after an intended change of the sound.\n";
     char line[128];
@@ -105,12 +144,16 @@ std::string fixtureText(int program, const Stereo& out)
     return text.str();
 }
 
-std::string fixturePath(int program)
+std::string fixturePath(const Variation& variation)
 {
-    return std::string(ZENTHARODE_ENGINE_FIXTURES) + "/program" + std::to_string(program) + ".txt";
+    return std::string(ZENTHARODE_ENGINE_FIXTURES) + "/" + variation.name + ".txt";
 }
 
 class FactoryProgram : public ::testing::TestWithParam<int>
+{
+};
+
+class RegressionRender : public ::testing::TestWithParam<int>
 {
 };
 } // namespace
@@ -147,12 +190,13 @@ TEST_P(FactoryProgram, SoundsAndItsNotesEndAfterTheirNoteOff)
         ASSERT_EQ(after.left[i], 0.0f);
 }
 
-TEST_P(FactoryProgram, RendersTheSameAtEveryBlockSize)
+TEST_P(RegressionRender, RendersTheSameAtEveryBlockSize)
 {
-    const Stereo whole = perform(GetParam(), 3584, false);
+    const Variation& variation = kVariations[GetParam()];
+    const Stereo whole = perform(variation, 3584, false);
     for (int blockSize : {1, 7, 64, 512})
     {
-        const Stereo split = perform(GetParam(), blockSize, false);
+        const Stereo split = perform(variation, blockSize, false);
         ASSERT_EQ(split.left.size(), whole.left.size());
         for (size_t i = 0; i < whole.left.size(); i++)
         {
@@ -162,11 +206,11 @@ TEST_P(FactoryProgram, RendersTheSameAtEveryBlockSize)
     }
 }
 
-TEST_P(FactoryProgram, MatchesItsRegressionFixture)
+TEST_P(RegressionRender, MatchesItsFixture)
 {
-    const int program = GetParam();
-    const std::string rendered = fixtureText(program, perform(program, 256));
-    const std::string path = fixturePath(program);
+    const Variation& variation = kVariations[GetParam()];
+    const std::string rendered = fixtureText(variation, perform(variation, 256));
+    const std::string path = fixturePath(variation);
     const char* write = std::getenv("ZENTHARODE_WRITE_FIXTURES");
     if (write != nullptr && std::strcmp(write, "1") == 0)
     {
@@ -193,3 +237,4 @@ TEST_P(FactoryProgram, MatchesItsRegressionFixture)
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, FactoryProgram, ::testing::Range(0, kFactoryPrograms));
+INSTANTIATE_TEST_SUITE_P(Renders, RegressionRender, ::testing::Range(0, kNumVariations));

@@ -499,6 +499,33 @@ TEST_F(Voice, StrongCouplingStaysFiniteInEveryFilterPosition)
     }
 }
 
+TEST(CouplingLimiter, DampsEachSignalByItsFollowersExcessOverThreshold)
+{
+    float cAB = 0.8f;
+    float cBA = -0.9f;
+    SynthVoice::limitPair(0.6f, 0.6f, cAB, cBA);
+    EXPECT_EQ(cAB, 0.8f) << "at the threshold nothing is damped";
+    EXPECT_EQ(cBA, -0.9f);
+
+    // Both over: 1 / (1 + x + x^2/2 + x^3/6) with x = 20 x excess.
+    cAB = 1.0f;
+    cBA = -1.0f;
+    SynthVoice::limitPair(0.7f, 0.65f, cAB, cBA);
+    EXPECT_NEAR(cAB, 1.0 / (1.0 + 2.0 + 2.0 + 8.0 / 6.0), 1e-6);
+    EXPECT_NEAR(cBA, -1.0 / (1.0 + 1.0 + 0.5 + 1.0 / 6.0), 1e-6);
+
+    // One over: the exponential itself.
+    cAB = 1.0f;
+    cBA = 0.5f;
+    SynthVoice::limitPair(0.7f, 0.5f, cAB, cBA);
+    EXPECT_NEAR(cAB, std::exp(-2.0), 1e-6);
+    EXPECT_EQ(cBA, 0.5f);
+    cAB = 0.25f;
+    SynthVoice::limitPair(0.1f, 0.75f, cAB, cBA);
+    EXPECT_EQ(cAB, 0.25f);
+    EXPECT_NEAR(cBA, 0.5 * std::exp(-3.0), 1e-6);
+}
+
 TEST_F(Voice, ANoteEndsWhenItsReleaseFinishes)
 {
     oneVoice();
