@@ -117,7 +117,7 @@ private:
     static constexpr float kCouplingClamp = 0.5f;
     static constexpr float kMinWarp = 0.0001f;
     static constexpr float kMaxWarp = 0.999f;
-    static constexpr float kOutputPosition = 0.66666669f; // above: body filter on the output
+    static constexpr float kOutputPosition = 0.66666669f; // from here up: body filter on the output
     static constexpr float kBToAPosition = 0.33333334f;   // above: body filter in the B->A path
     static constexpr double kStartMorph = static_cast<double>(1e-7f); // practically set A alone
 
