@@ -14,6 +14,9 @@ struct AudioWriter::Impl
 
 namespace {
 
+// WAV sizes are 32-bit; leave room for the header chunks.
+constexpr double kWavDataLimit = 4294967295.0 - 65536.0;
+
 std::string lowerExtension(const std::string& path)
 {
     const size_t slash = path.find_last_of('/');
@@ -38,25 +41,23 @@ AudioFormat audioFormatForPath(const std::string& path)
     throw AudioFileError(path + ": unknown output format (the name must end in .wav or .flac)");
 }
 
-AudioWriter::AudioWriter(const std::string& path, int sampleRate, int channels)
+AudioWriter::AudioWriter(const std::string& path, int sampleRate, int channels, int64_t expectedFrames)
     : fImpl(std::make_unique<Impl>()), fPath(path), fChannels(channels)
 {
     const AudioFormat format = audioFormatForPath(path);
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = channels;
-    // A long float WAV can pass 4 GiB; RF64 takes over then and plain WAV is written below that.
-    info.format = format == AudioFormat::kWavFloat ? (SF_FORMAT_RF64 | SF_FORMAT_FLOAT)
-                                                   : (SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+    const bool needsRf64 = static_cast<double>(expectedFrames) * channels * sizeof(float) > kWavDataLimit;
+    const int container = needsRf64 ? SF_FORMAT_RF64 : SF_FORMAT_WAV;
+    info.format = format == AudioFormat::kWavFloat ? (container | SF_FORMAT_FLOAT) : (SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
     if (!sf_format_check(&info))
         throw AudioFileError(path + ": cannot write " + std::to_string(channels) + " channels at "
                              + std::to_string(sampleRate) + " Hz in this format");
     fImpl->file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (fImpl->file == nullptr)
         throw AudioFileError(path + ": cannot create: " + sf_strerror(nullptr));
-    if (format == AudioFormat::kWavFloat)
-        sf_command(fImpl->file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
-    else
+    if (format == AudioFormat::kFlac24)
         sf_command(fImpl->file, SFC_SET_CLIPPING, nullptr, SF_TRUE); // else values past 1 wrap round
 }
 

@@ -26,7 +26,8 @@ class AudioWriter
 {
 public:
     // Throws AudioFileError when the extension is unknown or the file cannot be created.
-    AudioWriter(const std::string& path, int sampleRate, int channels);
+    // `expectedFrames` picks RF64 over WAV for a float file that would pass the 4 GiB limit of WAV.
+    AudioWriter(const std::string& path, int sampleRate, int channels, int64_t expectedFrames = 0);
     ~AudioWriter();
     AudioWriter(const AudioWriter&) = delete;
     AudioWriter& operator=(const AudioWriter&) = delete;

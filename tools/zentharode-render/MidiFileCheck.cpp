@@ -141,7 +141,7 @@ std::vector<uint8_t> checkMidiImage(const std::vector<uint8_t>& bytes)
         throw MidiFileError("not a MIDI file (the file is empty)");
     if (size < 4 || !chunkIs(data, "MThd"))
         throw MidiFileError("not a MIDI file (no MThd header)");
-    if (size < kChunkHeaderSize + kHeaderDataSize)
+    if (size < kChunkHeaderSize)
         throw MidiFileError("truncated file: the header is incomplete");
     const uint32_t headerSize = readBigEndian(data + 4, 4);
     if (headerSize < kHeaderDataSize)

@@ -37,12 +37,15 @@ double parseSeconds(const std::string& option, const std::string& text, double h
 RenderOptions parseOptions(const std::vector<std::string>& args)
 {
     RenderOptions options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
+    // Help is shown whatever else the command line holds.
+    for (const std::string& arg : args) {
         if (arg == "-h" || arg == "--help") {
             options.help = true;
-            continue;
+            return options;
         }
+    }
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
         if (arg.size() < 2 || arg[0] != '-') {
             if (!options.midiPath.empty())
                 throw OptionError("only one MIDI file can be rendered at a time (got \"" + options.midiPath
@@ -85,8 +88,6 @@ RenderOptions parseOptions(const std::vector<std::string>& args)
             throw OptionError("unknown option " + arg);
     }
 
-    if (options.help)
-        return options;
     if (!options.demoDir.empty()) {
         if (!options.midiPath.empty())
             throw OptionError("--demo plays its own phrase: give no MIDI file with it");

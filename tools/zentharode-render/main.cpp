@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -95,7 +96,10 @@ int64_t checkedLength(double songSeconds, const RenderOptions& options)
 void renderToFile(const PluginLibrary& library, const MidiSequence& sequence, const RenderOptions& options,
                   int program, const std::string& outputPath, const std::string& label)
 {
-    const int64_t totalFrames = checkedLength(sequence.lengthSeconds, options);
+    std::vector<ScheduledEvent> events = scheduleEvents(sequence, options.sampleRate);
+    // The render always reaches the last event's sample, so no event is left undelivered.
+    const int64_t totalFrames =
+        std::max(checkedLength(sequence.lengthSeconds, options), events.empty() ? 0 : events.back().frame + 1);
     HostSettings settings;
     settings.sampleRate = options.sampleRate;
     settings.blockSize = options.blockSize;
@@ -104,9 +108,9 @@ void renderToFile(const PluginLibrary& library, const MidiSequence& sequence, co
 
     std::optional<AudioWriter> writer;
     try {
-        writer.emplace(outputPath, options.sampleRate, plugin.outputCount());
+        writer.emplace(outputPath, options.sampleRate, plugin.outputCount(), totalFrames);
         ProgressLine progress(label, totalFrames, options.sampleRate);
-        renderEvents(plugin, scheduleEvents(sequence, options.sampleRate), totalFrames, *writer,
+        renderEvents(plugin, std::move(events), totalFrames, *writer,
                      [&](int64_t done, int64_t total) { progress.update(done, total); });
         writer->close();
     } catch (...) {
