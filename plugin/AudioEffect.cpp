@@ -161,6 +161,9 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
             return 0;
         return getChunk(static_cast<void**>(ptr), index != 0);
     case effSetChunk:
+        // a size beyond 32 bits must not wrap into one the chunk reader accepts
+        if (value < 0 || value > INT32_MAX)
+            return 0;
         return setChunk(ptr, static_cast<int32_t>(value), index != 0);
     default:
         return 0;

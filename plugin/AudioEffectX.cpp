@@ -56,7 +56,7 @@ intptr_t AudioEffectX::dispatcher(int32_t opcode, int32_t index, intptr_t value,
     case effGetVendorVersion:
         return getVendorVersion();
     case effCanDo:
-        return text != nullptr ? canDo(text) : 0;
+        return text != nullptr ? canDo(text) : -1; // no text: nothing it can do
     case effKeysRequired:
         return 1; // keystrokes are not needed
     case effGetVstVersion:
