@@ -34,9 +34,14 @@ struct Audio
 std::string quoted(const std::string& text)
 {
     std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
+    for (char c : text) {
+        if (c == '\'')
+            out.append("'\\''");
+        else
+            out.push_back(c);
+    }
+    out.push_back('\'');
+    return out;
 }
 
 std::string readText(const std::string& path)
@@ -92,13 +97,14 @@ protected:
     // Runs the tool with `args`; the fake instrument logs the host's calls into log.txt.
     RunResult run(const std::vector<std::string>& args) const
     {
-        std::string command = "cd " + quoted(fDir) + " && FAKE_PLUGIN_LOG=" + quoted(path("log.txt")) + " "
-                              + quoted(RENDER_TOOL);
+        std::ostringstream command;
+        command << "cd " << quoted(fDir) << " && FAKE_PLUGIN_LOG=" << quoted(path("log.txt")) << " "
+                << quoted(RENDER_TOOL);
         for (const std::string& arg : args)
-            command += " " + quoted(arg);
-        command += " >" + quoted(path("stdout.txt")) + " 2>" + quoted(path("stderr.txt"));
+            command << " " << quoted(arg);
+        command << " >" << quoted(path("stdout.txt")) << " 2>" << quoted(path("stderr.txt"));
         RunResult result;
-        const int status = std::system(command.c_str());
+        const int status = std::system(command.str().c_str());
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         result.out = readText(path("stdout.txt"));
         result.err = readText(path("stderr.txt"));
@@ -410,6 +416,23 @@ TEST_F(RenderTool, RealPluginRendersAFile)
     const Audio flacAudio = readAudio(path("real.flac"));
     EXPECT_EQ(flacAudio.info.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
     EXPECT_EQ(flacAudio.info.frames, 44100 / 2 + 3 * 44100);
+}
+
+TEST_F(RenderTool, RealPluginDemoNamesFilesAfterTheFactoryPrograms)
+{
+    const RunResult result = run({"--plugin", REAL_PLUGIN, "--demo", "demo", "--rate", "8000", "--tail", "0"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<std::string> expected{"demo/0-pneumatic-vorn.wav",        "demo/1-chimar.wav",
+                                            "demo/2-little-dissonant-vorn.wav", "demo/3-soft-vorn.wav",
+                                            "demo/4-inner-vibration.wav",       "demo/5-rattling-vorn-cc105.wav",
+                                            "demo/6-hybrid-1.wav",              "demo/7-rubbarb.wav"};
+    EXPECT_EQ(lines(result.out), expected);
+    for (const std::string& name : expected) {
+        const Audio audio = readAudio(path(name));
+        EXPECT_EQ(audio.info.samplerate, 8000);
+        EXPECT_EQ(audio.info.channels, 2);
+        EXPECT_EQ(audio.info.frames, 12 * 8000 + 1); // 20 beats at 100 per minute, up to the last note-off
+    }
 }
 #endif
 

@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -25,6 +26,14 @@ uint32_t readBigEndian(const uint8_t* p, int count)
 bool chunkIs(const uint8_t* p, std::string_view id)
 {
     return std::string_view(reinterpret_cast<const char*>(p), 4) == id;
+}
+
+// resize and copy: GCC 12 misreads vector::insert of a byte range here as out of bounds
+void appendBytes(std::vector<uint8_t>& out, const uint8_t* bytes, size_t count)
+{
+    const size_t start = out.size();
+    out.resize(start + count);
+    std::memcpy(out.data() + start, bytes, count);
 }
 
 void appendBigEndian32(std::vector<uint8_t>& out, uint32_t value)
@@ -162,10 +171,11 @@ std::vector<uint8_t> checkMidiImage(const std::vector<uint8_t>& bytes)
     if (division == 0)
         throw MidiFileError("the time division is 0 ticks per quarter note");
 
-    std::vector<uint8_t> image(data, data + kChunkHeaderSize);
-    image[4] = image[5] = image[6] = 0;
-    image[7] = static_cast<uint8_t>(kHeaderDataSize);
-    image.insert(image.end(), header, header + kHeaderDataSize);
+    std::vector<uint8_t> image;
+    image.reserve(size + kChunkHeaderSize + trackCount * sizeof kEndOfTrack);
+    appendBytes(image, data, 4);
+    appendBigEndian32(image, kHeaderDataSize);
+    appendBytes(image, header, kHeaderDataSize);
 
     size_t pos = kChunkHeaderSize + headerSize;
     uint32_t tracksFound = 0;
@@ -187,11 +197,11 @@ std::vector<uint8_t> checkMidiImage(const std::vector<uint8_t>& bytes)
         TrackScanner scanner(chunk + kChunkHeaderSize, chunkSize, static_cast<int>(tracksFound));
         const size_t used = scanner.scan();
         const size_t repairedSize = used + (scanner.hasEndOfTrack() ? 0 : sizeof kEndOfTrack);
-        image.insert(image.end(), chunk, chunk + 4);
+        appendBytes(image, chunk, 4);
         appendBigEndian32(image, static_cast<uint32_t>(repairedSize));
-        image.insert(image.end(), chunk + kChunkHeaderSize, chunk + kChunkHeaderSize + used);
+        appendBytes(image, chunk + kChunkHeaderSize, used);
         if (!scanner.hasEndOfTrack())
-            image.insert(image.end(), std::begin(kEndOfTrack), std::end(kEndOfTrack));
+            appendBytes(image, kEndOfTrack, sizeof kEndOfTrack);
     }
     // Anything after the declared tracks is ignored, as players do.
     return image;
