@@ -79,7 +79,6 @@ PluginInstance::PluginInstance(const PluginLibrary& library, const HostSettings&
                           + std::to_string(programs) + ")");
     }
 
-    liveInstances().push_back(this);
     fOutputCount = fEffect->numOutputs;
     fUseReplacing = fEffect->processReplacing != nullptr
                     && ((fEffect->flags & effFlagsCanReplacing) != 0 || fEffect->process == nullptr);
@@ -93,6 +92,7 @@ PluginInstance::PluginInstance(const PluginLibrary& library, const HostSettings&
     for (auto& buffer : fOutputs)
         fOutputPointers.push_back(buffer.data());
 
+    liveInstances().push_back(this); // from here on the destructor closes the plug-in
     dispatch(effOpen);
     dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(settings.sampleRate));
     dispatch(effSetBlockSize, 0, settings.blockSize);
