@@ -18,6 +18,8 @@ constexpr int kNotes = 128;
 constexpr float kSineLevel = 0.2f;
 constexpr float kBendMark = 0.25f;
 constexpr float kControllerMark = 0.125f;
+// A note-on on this channel (the 16th) marks its sample with NaN, as a faulty instrument might.
+constexpr int kBrokenChannel = 15;
 
 struct FakePlugin
 {
@@ -115,7 +117,10 @@ void applyEvent(FakePlugin& plugin, const VstMidiEvent& event, float* left)
     const int status = static_cast<unsigned char>(event.midiData[0]) & 0xF0;
     const int data1 = event.midiData[1] & 0x7F;
     const int data2 = event.midiData[2] & 0x7F;
-    if (status == 0x90 && data2 > 0) {
+    const int channel = static_cast<unsigned char>(event.midiData[0]) & 0x0F;
+    if (status == 0x90 && data2 > 0 && channel == kBrokenChannel) {
+        left[event.deltaFrames] = std::nanf("");
+    } else if (status == 0x90 && data2 > 0) {
         left[event.deltaFrames] += static_cast<float>(data1) / 128.0f;
         plugin.velocity[static_cast<size_t>(data1)] = data2;
         plugin.phase[static_cast<size_t>(data1)] = 0.0;

@@ -310,6 +310,17 @@ TEST_F(RenderTool, ProgramRateAndBlockReachThePlugin)
     EXPECT_EQ(audio.info.frames, 96000 / 2 + 3 * 96000); // half a second of song, the default 3 s tail
 }
 
+TEST_F(RenderTool, NonFiniteSamplesAreSilencedWithAWarning)
+{
+    save(path("nan.mid"), file(0, kDivision, {Track().event(1, {0x9F, 60, 100}).end(1)}));
+    const RunResult result = renderFake("nan.mid", "nan.wav", {"--tail", "0"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.err.find("warning: nan.wav: 1 samples were not finite"), std::string::npos) << result.err;
+    const Audio audio = readAudio(path("nan.wav"));
+    ASSERT_EQ(audio.info.frames, 459);
+    EXPECT_TRUE(std::all_of(audio.left.begin(), audio.left.end(), [](float s) { return s == 0.0f; }));
+}
+
 TEST_F(RenderTool, OutputDefaultsToTheMidiNameInTheCurrentFolder)
 {
     fs::create_directories(path("songs"));

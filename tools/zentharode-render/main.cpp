@@ -122,7 +122,7 @@ void renderToFile(const PluginLibrary& library, const MidiSequence& sequence, co
         throw;
     }
     if (writer->nonFiniteSamples() > 0)
-        std::cerr << "zentharode-render: warning: " << writer->nonFiniteSamples()
+        std::cerr << "zentharode-render: warning: " << outputPath << ": " << writer->nonFiniteSamples()
                   << " samples were not finite and were written as 0\n";
 }
 
