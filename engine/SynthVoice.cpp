@@ -83,6 +83,20 @@ void SynthVoice::reset(bool full)
     fNote = fDetune = fVelocity = 0;
     fPendingStamp = fPendingNote = fPendingDetune = fPendingVelocity = 0;
     fPendingDelay = -1;
+    clearSound();
+}
+
+void SynthVoice::silenceBrokenLoop()
+{
+    fState = kVoiceIdle; // a pending note still starts on time
+    clearSound();
+    fCouplingLowpass = fHeldCoupling = 0.0f;
+    fFollowAB.reset();
+    fFollowBA.reset();
+}
+
+void SynthVoice::clearSound()
+{
     fStringA.clear();
     fStringB.clear();
     fBodyFilter.clear();

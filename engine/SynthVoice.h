@@ -122,6 +122,11 @@ private:
     static constexpr double kStartMorph = static_cast<double>(1e-7f); // practically set A alone
 
     void startPendingNote();
+    // Strings, filter and loop states back to silence.
+    void clearSound();
+    // A loop that has run away to infinity or NaN is silenced instead of poisoning the mix.
+    void silenceBrokenLoop();
+    float bodyFilter(float x, float warp, float morph);
     float couplingAToB(float a, float b);
     void limitCoupling(float& cAB, float& cBA);
     void blockDc(float& cAB, float& cBA);
@@ -166,6 +171,17 @@ inline float SynthVoice::couplingAToB(float a, float b)
     }
     fCouplingLowpass = k * (fCouplingLowpass - v) + v + d;
     return fCouplingLowpass;
+}
+
+// Some body sets (random ones above all) make the lattice unstable; once its output leaves the float
+// range the filter starts again from silence rather than feeding infinities or NaN into the strings.
+inline float SynthVoice::bodyFilter(float x, float warp, float morph)
+{
+    const float y = static_cast<float>(fBodyFilter.process(static_cast<double>(x), warp, morph));
+    if (std::isfinite(y))
+        return y;
+    fBodyFilter.clear();
+    return 0.0f;
 }
 
 inline void SynthVoice::limitCoupling(float& cAB, float& cBA)
@@ -292,7 +308,7 @@ inline float SynthVoice::renderSample(float inL, float inR)
         fStringA.tick(fGainA * a + cBA + d);
         fStringB.tick(gainB * b + cAB + d);
         if (bodyOn)
-            out = static_cast<float>(fBodyFilter.process(static_cast<double>(m + d), w, env)) * fVelocityGain;
+            out = bodyFilter(m + d, w, env) * fVelocityGain;
         else
             out = m * fVelocityGain;
     }
@@ -301,9 +317,9 @@ inline float SynthVoice::renderSample(float inL, float inR)
         if (bodyOn)
         {
             if (topo > kBToAPosition)
-                cBA = static_cast<float>(fBodyFilter.process(static_cast<double>(cBA + d), w, env));
+                cBA = bodyFilter(cBA + d, w, env);
             else
-                cAB = static_cast<float>(fBodyFilter.process(static_cast<double>(cAB + d), w, env));
+                cAB = bodyFilter(cAB + d, w, env);
         }
         cBA = cBA < -kCouplingClamp ? -kCouplingClamp : (cBA > kCouplingClamp ? kCouplingClamp : cBA);
         cAB = cAB < -kCouplingClamp ? -kCouplingClamp : (cAB > kCouplingClamp ? kCouplingClamp : cAB);
@@ -321,5 +337,12 @@ inline float SynthVoice::renderSample(float inL, float inR)
     fDenormOffset = 0.0f - fDenormOffset;
     if (fLevel < kEndSilence && fSampleCount > kMinNoteLength)
         fState = kVoiceIdle;
-    return g * out;
+    const float result = g * out;
+    // m carries both strings, so a loop that overflowed shows here even when the output is filtered.
+    if (!std::isfinite(result) || !std::isfinite(m))
+    {
+        silenceBrokenLoop();
+        return 0.0f;
+    }
+    return result;
 }

@@ -582,3 +582,63 @@ TEST_F(Voice, ResetClearsStringsAndDropsThePendingNote)
     v.reset(false);
     EXPECT_EQ(v.fPendingDelay, 0) << "a partial reset only silences";
 }
+
+// Program 4 loads a random body on one slot; with some notes its lattice runs away within half a second.
+TEST_F(Voice, UnstableBodyFilterNeverReachesTheOutputAsInfinityOrNaN)
+{
+    plugin->setProgram(4);
+    EventList().noteOn(72, 110).sendTo(*plugin);
+    float peak = 0.0f;
+    for (int block = 0; block < 100; block++)
+    {
+        const Stereo out = render(*plugin, 1024);
+        for (size_t i = 0; i < out.left.size(); i++)
+        {
+            ASSERT_TRUE(std::isfinite(out.left[i]) && std::isfinite(out.right[i]))
+                << "block " << block << " sample " << i;
+            peak = std::fmax(peak, std::fabs(out.left[i]));
+        }
+    }
+    EXPECT_GT(peak, 0.01f) << "the note still sounds";
+    EXPECT_TRUE(std::isfinite(voice(*plugin, 0).fBodyFilter.getLastOutput()));
+}
+
+TEST_F(Voice, LoopDrivenToInfinityIsSilencedAndTheNextNotePlays)
+{
+    oneVoice();
+    SynthVoice& v = strike(60);
+    // A cubic saturation diverges for a huge input: the loop overflows within a few samples.
+    plugin->setParameter(kSaturation1, 1.0f);
+    const Stereo blown = renderWithInput(*plugin, 256, 1e30f, 1e30f);
+    for (size_t i = 0; i < blown.left.size(); i++)
+        ASSERT_TRUE(std::isfinite(blown.left[i]) && std::isfinite(blown.right[i])) << "sample " << i;
+    EXPECT_EQ(v.getState(), kVoiceIdle);
+    EXPECT_EQ(v.fStringA.lastOutput(), 0.0f);
+
+    plugin->setParameter(kSaturation1, 0.0f);
+    EventList().noteOn(64, 100).sendTo(*plugin);
+    const Stereo next = render(*plugin, 2000);
+    float peak = 0.0f;
+    for (size_t i = 0; i < next.left.size(); i++)
+    {
+        ASSERT_TRUE(std::isfinite(next.left[i]));
+        peak = std::fmax(peak, std::fabs(next.left[i]));
+    }
+    EXPECT_GT(peak, 0.0f);
+    EXPECT_EQ(v.fNote, 64);
+}
+
+TEST_F(Voice, SilencedLoopKeepsItsPendingNote)
+{
+    oneVoice();
+    SynthVoice& v = strike(60);
+    plugin->setParameter(kSaturation1, 1.0f);
+    EventList().noteOn(67, 100, 200).sendTo(*plugin);
+    renderWithInput(*plugin, 100, 1e30f, 1e30f);
+    EXPECT_EQ(v.fPendingNote, 67);
+    EXPECT_GT(v.fPendingDelay, 0);
+    plugin->setParameter(kSaturation1, 0.0f);
+    render(*plugin, 150);
+    EXPECT_EQ(v.fNote, 67);
+    EXPECT_EQ(v.fPendingDelay, -1);
+}
