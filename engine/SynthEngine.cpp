@@ -1,6 +1,9 @@
 // The engine side of the plug-in: initialisation, the block loop with its two ramps, and the stereo mix.
 #include "engine/NoteFrequencyTable.h"
+#include "engine/SynthVoice.h"
 #include "plugin/SynthPlugin.h"
+
+#include <memory>
 
 namespace
 {
@@ -18,6 +21,14 @@ constexpr ControllerAssignment kControllerAssignments[] = {
     {106, kResonance},
     {107, kWarp},
 };
+
+constexpr int kHighQualityInterval = 1;
+constexpr int kNormalQualityInterval = 8;
+
+float lfoFrequency(float p)
+{
+    return 200.0f * p * p;
+}
 } // namespace
 
 void SynthPlugin::initEngine()
@@ -44,6 +55,9 @@ void SynthPlugin::initEngine()
     noteFrequencyTable();
 
     fNextVoice = 0;
+    // One after the other: each voice's noise table continues the generator where the previous one left it.
+    for (std::unique_ptr<SynthVoice>& voice : fVoices)
+        voice = std::make_unique<SynthVoice>(this, kStringCapacity);
 }
 
 void SynthPlugin::renderBlock(float** inputs, float** outputs, int32_t sampleFrames, bool replace)
@@ -58,6 +72,7 @@ void SynthPlugin::renderBlock(float** inputs, float** outputs, int32_t sampleFra
 
         const float* inLeft = inputs != nullptr ? inputs[0] : nullptr;
         const float* inRight = inputs != nullptr ? inputs[1] : nullptr;
+        // Without output buffers the voices still run, so notes and the clock keep their time.
         float* outLeft = outputs != nullptr ? outputs[0] : nullptr;
         float* outRight = outputs != nullptr ? outputs[1] : nullptr;
 
@@ -92,41 +107,63 @@ void SynthPlugin::renderBlock(float** inputs, float** outputs, int32_t sampleFra
     fBendRatio = fBendTarget;
 }
 
-void SynthPlugin::mixSample(float* out, float /*inL*/, float /*inR*/)
+void SynthPlugin::mixSample(float* out, float inL, float inR)
 {
-    out[0] = 0.0f;
-    out[1] = 0.0f;
+    float left = 0.0f;
+    float right = 0.0f;
+    const int32_t count = activeVoiceCount();
+    // The input excites every active voice at 1/count of its level.
+    const float scale = 1.0f / static_cast<float>(count);
+    const float a = inL * scale;
+    const float b = inR * scale;
+    for (int32_t i = 0; i < count; i++)
+    {
+        SynthVoice* voice = fVoices[static_cast<size_t>(i)].get();
+        if (voice == nullptr)
+            continue;
+        const float s = voice->renderSample(a, b);
+        left += voice->fPan * s;
+        right += (1.0f - voice->fPan) * s;
+    }
+    out[0] = left;
+    out[1] = right;
     fSampleClock += 1;
 }
 
 void SynthPlugin::suspend()
 {
-    // Every voice becomes idle here once the voices exist.
+    // All eight, also those above the present polyphony.
+    for (std::unique_ptr<SynthVoice>& voice : fVoices)
+        if (voice != nullptr)
+            voice->reset(true);
 }
 
-int32_t SynthPlugin::processEvents(VstEvents* /*events*/)
+void SynthPlugin::updateLfoFrequency(int32_t index)
 {
-    return 1;
-}
-
-void SynthPlugin::noteOn(int32_t /*stamp*/, int32_t /*velocity*/, int32_t /*note*/, int32_t /*detune*/,
-                         int32_t /*delay*/)
-{
-}
-
-void SynthPlugin::noteOff(int32_t /*stamp*/, int32_t /*velocity*/, int32_t /*note*/) {}
-
-void SynthPlugin::updateLfoFrequency(int32_t /*index*/)
-{
-    // Sounding voices take the new LFO frequency here; idle ones pick it up at their next note.
+    if (index != kLFO1Freq && index != kLFO2Freq && index != kLFOWarpFreq)
+        return;
+    // Idle voices take the frequency at their next note start.
+    const float hz = lfoFrequency(fCurrentParams[index]);
+    for (std::unique_ptr<SynthVoice>& voice : fVoices)
+    {
+        if (voice == nullptr || voice->getState() == kVoiceIdle)
+            continue;
+        TableLfo& lfo = index == kLFO1Freq ? voice->fLfoA : (index == kLFO2Freq ? voice->fLfoB : voice->fLfoWarp);
+        lfo.setFrequency(hz);
+    }
 }
 
 void SynthPlugin::applyQuality()
 {
-    // Every voice's body filter takes its coefficient update interval from fCurrentParams[kQuality] here.
+    const int interval = fCurrentParams[kQuality] > 0.5f ? kHighQualityInterval : kNormalQualityInterval;
+    for (std::unique_ptr<SynthVoice>& voice : fVoices)
+        if (voice != nullptr)
+            voice->fBodyFilter.setUpdateInterval(interval);
 }
 
-void SynthPlugin::updateFilterSustain(float /*value*/)
+void SynthPlugin::updateFilterSustain(float value)
 {
-    // Sounding voices move their filter-envelope sustain here.
+    for (std::unique_ptr<SynthVoice>& voice : fVoices)
+        if (voice != nullptr && voice->getState() != kVoiceIdle)
+            voice->fFilterEnv.setSustain(value);
 }

@@ -1,5 +1,5 @@
 // How a parameter value becomes engine state: storing it, deriving engine values, pushing changes to voices.
-#include "params/RandomBody.h"
+#include "dsp/WarpedLatticeFilter.h"
 #include "params/SafeConvert.h"
 #include "plugin/SynthPlugin.h"
 
@@ -100,7 +100,8 @@ void SynthPlugin::applyBodyType(int32_t index, float value)
     const float position = kBodyBins * q;
     (first ? fBodyOn1 : fBodyOn2) = position > 1.0f;
     if (position >= kFirstRandomBodyBin)
-        fillRandomBody(first ? fRandomBody1 : fRandomBody2, fSampleClock, kMaxFilterOrder);
+        WarpedLatticeFilter::randomCoefficients(first ? fRandomBody1 : fRandomBody2,
+                                                static_cast<int>(fSampleClock), kMaxFilterOrder);
 }
 
 float SynthPlugin::getParameter(int32_t index)

@@ -1,6 +1,8 @@
 // The synthesizer's host-facing side: construction, identity, capabilities and processing entry points.
 #include "SynthPlugin.h"
 
+#include "engine/SynthVoice.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -59,8 +61,11 @@ void SynthPlugin::processReplacing(float** inputs, float** outputs, int32_t samp
 
 void SynthPlugin::setSampleRate(float newRate)
 {
-    // The voices read the rate at every note start; nothing else depends on it.
+    // The voices' envelopes and LFOs follow the host's rate; their loop delays take it at every note start.
     AudioEffectX::setSampleRate(newRate);
+    for (std::unique_ptr<SynthVoice>& voice : fVoices)
+        if (voice != nullptr)
+            voice->setSampleRate(newRate);
 }
 
 void SynthPlugin::setBlockSize(int32_t newSize)

@@ -6,8 +6,12 @@
 #include "plugin/AudioEffectX.h"
 #include "plugin/ProgramBank.h"
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+class SynthVoice;
 
 class SynthPlugin : public AudioEffectX
 {
@@ -101,10 +105,13 @@ public:
     float fBendRatio = 0.0f;
     float fWarpSmoothed = 0.0f;
     int32_t fCcMap[kNumControllers]{};
+    // Built once by initEngine and kept for the plug-in's life.
+    std::array<std::unique_ptr<SynthVoice>, kMaxVoices> fVoices;
 
 protected:
     std::vector<SynthProgram> programs;
 
 private:
     void applyBodyType(int32_t index, float value);
+    void handleMidiEvent(const VstMidiEvent& event);
 };

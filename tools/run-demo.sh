@@ -3,3 +3,8 @@
 set -euo pipefail
 build=${1:-build}
 "$build/tools/zentharode-list/zentharode-list" "$build/zentharode.so"
+# Then play the built-in phrase on each factory program into demo/, one WAV per program.
+echo
+echo "Rendering the demo phrase on the eight factory programs into demo/:"
+"$build/tools/zentharode-render/zentharode-render" --plugin "$build/zentharode.so" --demo demo >/dev/null
+ls -l demo/*.wav

@@ -1,4 +1,4 @@
-// The engine's initialisation, note-frequency table and silent block loop.
+// The engine's initialisation, note-frequency table and block loop while every voice is idle.
 #include "TestHost.h"
 #include "engine/NoteFrequencyTable.h"
 #include "plugin/SynthPlugin.h"
