@@ -169,6 +169,34 @@ TEST_F(EditorPluginTest, ChangesFromAnotherThreadOnlyMarkTheParameter)
     EXPECT_EQ(editor->views(kQuality).control->getValue(), 1.0f);
 }
 
+TEST_F(EditorPluginTest, MidiControllerOnTheAudioThreadMovesTheKnobAtTheNextIdle)
+{
+    editor->openOffscreen();
+    dispatch(effMainsChanged, 0, 1);
+    VstMidiEvent controller{};
+    controller.type = kVstMidiType;
+    controller.byteSize = sizeof(VstMidiEvent);
+    controller.midiData[0] = static_cast<char>(0xB0);
+    controller.midiData[1] = 106; // mapped to the resonance
+    controller.midiData[2] = 0;
+    ASSERT_NE(plugin->getParameter(kResonance), 0.0f);
+    VstEvents events{};
+    events.numEvents = 1;
+    events.events[0] = reinterpret_cast<VstEvent*>(&controller);
+    std::thread audio([&] {
+        dispatch(effProcessEvents, 0, 0, &events);
+        std::vector<float> left(64), right(64);
+        float* outputs[] = {left.data(), right.data()};
+        effect->processReplacing(effect, nullptr, outputs, 64);
+    });
+    audio.join();
+    EXPECT_EQ(plugin->getParameter(kResonance), 0.0f);
+    EXPECT_NE(editor->views(kResonance).control->getValue(), 0.0f);
+    dispatch(effEditIdle);
+    EXPECT_EQ(editor->views(kResonance).control->getValue(), 0.0f);
+    EXPECT_EQ(editor->views(kResonance).readout->getText(), display(kResonance));
+}
+
 TEST_F(EditorPluginTest, ChangesRacingWithIdleEndOnTheLastValue)
 {
     editor->openOffscreen();
