@@ -1,5 +1,8 @@
 // The library's entry points: the host calls one of them once with its callback and gets the effect record.
 #include "plugin/SynthPlugin.h"
+#if ZENTHARODE_WITH_EDITOR
+#include "plugin/SynthEditorPlugin.h"
+#endif
 
 #include <new>
 
@@ -14,7 +17,16 @@ AEffect* createEffect(audioMasterCallback audioMaster)
         return nullptr;
     try
     {
+#if ZENTHARODE_WITH_EDITOR
+        auto* plugin = new SynthEditorPlugin(audioMaster);
+        if (!plugin->hasEditor())
+        {
+            delete plugin;
+            return nullptr;
+        }
+#else
         auto* plugin = new SynthPlugin(audioMaster);
+#endif
         return plugin->getAeffect();
     }
     catch (...) // no exception may cross into the host

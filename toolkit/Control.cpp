@@ -1,0 +1,77 @@
+// Controls: value keeping, change detection against the last drawn value, wheel steps, edit brackets.
+#include "Control.h"
+
+#include "Frame.h"
+
+#include <cmath>
+
+namespace toolkit
+{
+
+Control::Control(const Rect& size, ControlListener* listener, int32_t tag) : View(size), fListener(listener), fTag(tag)
+{
+}
+
+void Control::setValue(float value)
+{
+    fValue = std::isnan(value) ? fMin : value;
+}
+
+void Control::bounceValue()
+{
+    if (fValue > fMax)
+        fValue = fMax;
+    else if (fValue < fMin)
+        fValue = fMin;
+}
+
+float Control::drawnValue() const
+{
+    if (fValue > fMax)
+        return fMax;
+    if (fValue < fMin)
+        return fMin;
+    return fValue;
+}
+
+bool Control::isDirty() const
+{
+    return fDirty || fValue != fOldValue;
+}
+
+void Control::setDirty(bool dirty)
+{
+    fDirty = dirty;
+    if (!dirty)
+        fOldValue = fValue;
+}
+
+void Control::notifyIfChanged(DrawContext* context)
+{
+    if (fValue != fOldValue && fListener != nullptr)
+        fListener->valueChanged(context, this);
+}
+
+bool Control::onWheel(DrawContext& context, Point, float distance)
+{
+    if (!getMouseEnabled())
+        return false;
+    fValue += distance * fWheelInc;
+    bounceValue();
+    notifyIfChanged(&context);
+    return true;
+}
+
+void Control::beginEdit()
+{
+    if (Frame* frame = getFrame())
+        frame->beginEdit(fTag);
+}
+
+void Control::endEdit()
+{
+    if (Frame* frame = getFrame())
+        frame->endEdit(fTag);
+}
+
+} // namespace toolkit
