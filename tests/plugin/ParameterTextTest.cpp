@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <string>
 
@@ -139,6 +140,46 @@ TEST_F(ParameterText, ThirteenParametersLeaveTheLabelBufferAlone)
     EXPECT_EQ(label(kLeakage1), " (gain) ");
     EXPECT_EQ(label(kVolume), "   dB   ");
     EXPECT_EQ(label(kNumParams), "<untouched>");
+}
+
+TEST_F(ParameterText, EveryNameAndLabelAsTheHostShowsThem)
+{
+    const char* const none = "<untouched>";
+    const char* const blank = "        ";
+    const char* const seconds = "    s   ";
+    const struct
+    {
+        int32_t index;
+        const char* name;
+        const char* label;
+    } catalogue[] = {
+        {kBrightness, " Bright ", blank},           {kAttack, " Attack ", seconds},
+        {kRelease, " Release", seconds},            {kCutoff1, "Cutoff A", blank},
+        {kGain1, "Gain A  ", blank},                {kSaturation1, "Saturation A", blank},
+        {kLFO1Freq, "LFO A Freq", none},            {kLFO1Amp, "LFO A Amp", none},
+        {kLeakage1, " Lkg A->B", " (gain) "},       {kLeakageCutoff, "Leakage Cut", none},
+        {kPolarity2, "Line B Polarity", none},      {kDetune2, "Detune B", blank},
+        {kCutoff2, "Cutoff B", blank},              {kGain2, "Gain B  ", blank},
+        {kSaturation2, "Saturation B", blank},      {kLFO2Freq, "LFO B Freq", none},
+        {kLFO2Amp, "LFO B Amp", none},              {kLeakage2, " Lkg B->A", none},
+        {kFilterTopology, "Filter Pos", blank},     {kFilterOrder, "Flt. Ord", "  taps  "},
+        {kResonance, "Reso.   ", blank},            {kWarp, " Warp   ", blank},
+        {kLFOWarpFreq, "LFO Wrp. Frq", none},       {kLFOWarpAmp, "LFO Wrp. Amp", none},
+        {kBodyType1, "BdyType1", blank},            {kBodyType2, "BdyType2", blank},
+        {kFilterAttack, "Filter Attack", seconds},  {kFilterDecay, "Filter Decay", seconds},
+        {kFilterSustain, "Filter Sustain", "    %   "}, {kFilterRelease, "Filter Release", seconds},
+        {kRandomPan, "Random Pan", none},           {kVelocity2Volume, "Vel -> Vol", none},
+        {kVelocity2Brightness, "Vel -> Bright", none}, {kMix, " Mix    ", blank},
+        {kVolume, " Volume ", "   dB   "},          {kPolyphony, "Polyphony", " voices "},
+        {kQuality, "Quality", none},
+    };
+    ASSERT_EQ(std::size(catalogue), static_cast<size_t>(kNumParams - 1)) << "all but the quantizer";
+    for (const auto& entry : catalogue)
+    {
+        EXPECT_EQ(name(entry.index), entry.name) << "parameter " << entry.index;
+        EXPECT_EQ(label(entry.index), entry.label) << "parameter " << entry.index;
+    }
+    EXPECT_EQ(label(kQuantization), blank);
 }
 
 TEST_F(ParameterText, NamesKeepTheirSpaces)

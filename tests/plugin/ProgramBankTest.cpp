@@ -85,6 +85,26 @@ TEST_F(ProgramBank, SelectingAnInitProgramQuantisesItsBodyTypes)
     EXPECT_EQ(plugin.fVoiceCount, 4);
 }
 
+TEST_F(ProgramBank, InitRecordHoldsItsThirtyEightStoredFloats)
+{
+    const float init[kNumParams] = {
+        0.335581f,  0.0f,       0.8f,       0.96f,      0.99f,      0.009155f,  0.09999f,   0.011719f,
+        0.059207f,  0.98f,      3e-05f,     1.0f,       0.003f,     0.281f,     0.98f,      0.01144f,
+        0.161f,     0.019196f,  0.01f,      0.0f,       1.0f,       0.91f,      0.8f,       0.001f,
+        0.05f,      0.2f,       0.6f,       0.27f,      0.125f,     0.44f,      0.04f,      0.5f,
+        0.5f,       0.5f,       0.0f,       0.3f,       0.5f,       0.0f,
+    };
+    for (int32_t program = 8; program < kNumPrograms; program++)
+    {
+        const SynthProgram& record = plugin.programBank()[static_cast<size_t>(program)];
+        for (int32_t i = 0; i < kNumParams; i++)
+            EXPECT_EQ(record.fParams[i], init[i]) << "program " << program << " parameter " << i;
+        EXPECT_STREQ(record.name, "Init");
+        for (size_t b = 5; b < sizeof record.name; b++)
+            EXPECT_EQ(record.name[b], '\0');
+    }
+}
+
 TEST_F(ProgramBank, ProgramValuesAreAppliedInTheirFixedOrder)
 {
     RecordingPlugin recorder;
