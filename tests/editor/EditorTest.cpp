@@ -124,7 +124,10 @@ TEST_F(EditorTest, SixPanelsInTheirPlacesWithTitles)
         ASSERT_NE(panel, nullptr);
         EXPECT_STREQ(panel->getTitle(), kPanelBoxes[p].title);
         EXPECT_EQ(panel->getRect(), kPanelBoxes[p].rect) << kPanelBoxes[p].title;
+        // Added to the frame in this order, and nothing else beside them.
+        EXPECT_EQ(editor->getFrame()->child(static_cast<size_t>(p)), panel);
     }
+    EXPECT_EQ(editor->getFrame()->childCount(), 6u);
 }
 
 TEST_F(EditorTest, PanelBorderInteriorAndCornersAtChosenPixels)
