@@ -68,6 +68,15 @@ protected:
         y = sy / n;
         return true;
     }
+    // Sky-blue text blends towards teal but keeps more blue than teal has.
+    int skyishCount(cairo_surface_t* image, const Rect& r)
+    {
+        int n = 0;
+        for (int j = r.top; j < r.bottom; ++j)
+            for (int i = r.left; i < r.right; ++i)
+                n += (pixelOf(image, i, j) & 0xFF) > 190 ? 1 : 0;
+        return n;
+    }
     int goldishCount(cairo_surface_t* image, const Rect& r)
     {
         int n = 0;
@@ -115,7 +124,10 @@ TEST_F(EditorTest, SixPanelsInTheirPlacesWithTitles)
         ASSERT_NE(panel, nullptr);
         EXPECT_STREQ(panel->getTitle(), kPanelBoxes[p].title);
         EXPECT_EQ(panel->getRect(), kPanelBoxes[p].rect) << kPanelBoxes[p].title;
+        // Added to the frame in this order, and nothing else beside them.
+        EXPECT_EQ(editor->getFrame()->child(static_cast<size_t>(p)), panel);
     }
+    EXPECT_EQ(editor->getFrame()->childCount(), 6u);
 }
 
 TEST_F(EditorTest, PanelBorderInteriorAndCornersAtChosenPixels)
@@ -219,6 +231,141 @@ TEST_F(EditorTest, EveryParameterHasItsControlCaptionAndReadout)
     EXPECT_EQ(windowRect(editor->views(kVelocity2Brightness).caption), Rect::fromSize(774, 225, 50, 12));
 }
 
+namespace
+{
+
+// Every row of the window's layout, written out independently of the editor's own table.
+struct LayoutRow
+{
+    int panel; // index into kPanelBoxes
+    int32_t param;
+    const char* caption;
+    char kind; // 'k' knob (placed from its anchor), 's' switch, 'b' bar slider
+    Rect captionRect;
+    Rect controlRect;
+    Rect readoutRect;
+    const char* entries[3];
+};
+
+constexpr LayoutRow knobRow(int panel, int32_t param, const char* caption, int x, int y)
+{
+    return {panel, param, caption, 'k', Rect::fromSize(x - 6, y, 50, 12), Rect::fromSize(x, y + 14, 40, 40),
+            Rect::fromSize(x - 6, y + 56, 50, 12), {}};
+}
+
+const LayoutRow kLayout[] = {
+    knobRow(0, kVolume, "Volume", 15, 15),
+    knobRow(0, kBrightness, "Bright", 65, 15),
+    knobRow(0, kAttack, "Attack", 15, 95),
+    knobRow(0, kRelease, "Release", 65, 95),
+    knobRow(1, kLFO1Freq, "A Freq", 15, 15),
+    knobRow(1, kLFO1Amp, "A Amp", 65, 15),
+    knobRow(1, kLFO2Freq, "B Freq", 115, 15),
+    knobRow(1, kLFO2Amp, "B Amp", 165, 15),
+    knobRow(1, kLFOWarpFreq, "Wrp F", 240, 15),
+    knobRow(1, kLFOWarpAmp, "Wrp A", 290, 15),
+    knobRow(2, kGain1, "Decay", 15, 15),
+    knobRow(2, kCutoff1, "Cutoff", 65, 15),
+    knobRow(2, kSaturation1, "Saturation", 115, 15),
+    knobRow(2, kLeakage1, "Coupling", 190, 15),
+    knobRow(2, kQuantization, "Quantize", 240, 15),
+    knobRow(2, kLeakageCutoff, "Cpl Cutoff", 290, 15),
+    knobRow(3, kGain2, "Decay", 15, 15),
+    knobRow(3, kCutoff2, "Cutoff", 65, 15),
+    knobRow(3, kSaturation2, "Saturation", 115, 15),
+    knobRow(3, kDetune2, "Detune", 165, 15),
+    {3, kPolarity2, "Polarity", 's', Rect::fromSize(209, 15, 50, 12), Rect::fromSize(215, 39, 38, 26), {},
+     {"- ive", "+ ive", nullptr}},
+    knobRow(3, kLeakage2, "Coupling", 290, 15),
+    {4, kMix, "Mix", 'b', Rect::fromSize(9, 15, 30, 12), Rect::fromSize(17, 29, 14, 120),
+     Rect::fromSize(11, 151, 30, 12), {}},
+    {4, kFilterTopology, "Flt. Pos.", 's', Rect::fromSize(49, 15, 50, 12), Rect::fromSize(55, 32, 38, 39), {},
+     {"A > B", "B > A", "Output"}},
+    knobRow(4, kBodyType1, "Filter 1", 130, 15),
+    knobRow(4, kBodyType2, "Filter 2", 180, 15),
+    knobRow(4, kWarp, "Warp", 230, 15),
+    knobRow(4, kResonance, "Res.", 280, 15),
+    knobRow(4, kFilterOrder, "Order", 55, 95),
+    knobRow(4, kFilterAttack, "Attack", 130, 95),
+    knobRow(4, kFilterDecay, "Decay", 180, 95),
+    knobRow(4, kFilterSustain, "Sustain", 230, 95),
+    knobRow(4, kFilterRelease, "Release", 280, 95),
+    {5, kQuality, "Quality", 's', Rect::fromSize(9, 15, 50, 12), Rect::fromSize(15, 39, 38, 26), {},
+     {"normal", "high", nullptr}},
+    knobRow(5, kPolyphony, "Voices", 105, 15),
+    knobRow(5, kRandomPan, "Rand Pan", 180, 15),
+    knobRow(5, kVelocity2Volume, "Vel > Vol", 230, 15),
+    knobRow(5, kVelocity2Brightness, "Vel > Brt", 280, 15),
+};
+
+} // namespace
+
+TEST_F(EditorTest, EveryRowOfTheLayoutInItsPanelAndOrder)
+{
+    render();
+    size_t next[SynthEditor::kPanelCount] = {};
+    for (const LayoutRow& row : kLayout)
+    {
+        SCOPED_TRACE(row.caption);
+        SectionPanel* panel = editor->panel(row.panel);
+        ASSERT_NE(panel, nullptr);
+        const auto& v = editor->views(row.param);
+        ASSERT_NE(v.caption, nullptr);
+        ASSERT_NE(v.control, nullptr);
+        EXPECT_STREQ(v.caption->getText(), row.caption);
+        EXPECT_EQ(v.control->getTag(), row.param);
+        // Caption first, then the control, then the read-out, in the order of the rows.
+        size_t& n = next[row.panel];
+        EXPECT_EQ(panel->child(n++), v.caption);
+        EXPECT_EQ(panel->child(n++), v.control);
+        EXPECT_EQ(v.caption->getRect(), row.captionRect);
+        EXPECT_EQ(v.control->getRect(), row.controlRect);
+        EXPECT_EQ(v.caption->getFontColour(), kGold);
+        EXPECT_EQ(v.caption->getBackColour(), kTeal);
+        EXPECT_STREQ(v.caption->getFont().face, "Arial");
+        EXPECT_EQ(v.caption->getFont().size, 11);
+        EXPECT_FALSE(v.caption->getFont().bold);
+        if (row.kind == 's')
+        {
+            auto* choice = dynamic_cast<ChoiceSwitch*>(v.control);
+            ASSERT_NE(choice, nullptr);
+            EXPECT_EQ(v.readout, nullptr);
+            int count = row.entries[2] != nullptr ? 3 : 2;
+            ASSERT_EQ(choice->getCount(), count);
+            for (int e = 0; e < count; ++e)
+            {
+                EXPECT_STREQ(choice->entryText(e, true), row.entries[e]);
+                EXPECT_STREQ(choice->entryText(e, false), row.entries[e]);
+            }
+            EXPECT_STREQ(choice->getFont().face, "Arial");
+            EXPECT_EQ(choice->getFont().size, 11);
+            continue;
+        }
+        if (row.kind == 'k')
+        {
+            auto* knob = dynamic_cast<RotaryKnob*>(v.control);
+            ASSERT_NE(knob, nullptr);
+            EXPECT_EQ(knob->getInsetValue(), 8);
+        }
+        else
+        {
+            auto* slider = dynamic_cast<BarSlider*>(v.control);
+            ASSERT_NE(slider, nullptr);
+            EXPECT_EQ(slider->getStyle(), BarSlider::kCentre | BarSlider::kVertical);
+        }
+        ASSERT_NE(v.readout, nullptr);
+        EXPECT_EQ(panel->child(n++), v.readout);
+        EXPECT_EQ(v.readout->getRect(), row.readoutRect);
+        EXPECT_EQ(v.readout->getFontColour(), kGold);
+        EXPECT_EQ(v.readout->getBackColour(), kTeal);
+        EXPECT_STREQ(v.readout->getFont().face, "Arial");
+        EXPECT_EQ(v.readout->getFont().size, 11);
+    }
+    // Nothing else in the panels.
+    for (int p = 0; p < SynthEditor::kPanelCount; ++p)
+        EXPECT_EQ(editor->panel(p)->childCount(), next[p]) << kPanelBoxes[p].title;
+}
+
 TEST_F(EditorTest, CaptionAndReadoutColours)
 {
     cairo_surface_t* image = render();
@@ -315,10 +462,17 @@ TEST_F(EditorTest, SwitchShowsTheEntryItsValueFallsIn)
             // Teal cells, gold text only in the selected one.
             EXPECT_EQ(pixelOf(image, r.left + 1, y + 2), rgb(kTeal));
             int gold = goldishCount(image, cell);
+            int sky = skyishCount(image, cell);
             if (entry == c.selected)
+            {
                 EXPECT_GT(gold, 5) << entry;
+                EXPECT_EQ(sky, 0) << entry;
+            }
             else
+            {
                 EXPECT_EQ(gold, 0) << entry;
+                EXPECT_GT(sky, 5) << entry; // sky-blue text on the other entries
+            }
         }
         // Between the cells the panel shows.
         EXPECT_EQ(pixelOf(image, r.left + 5, r.top + 13), rgb(kSkyBlue));
