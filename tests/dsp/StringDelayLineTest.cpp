@@ -55,12 +55,28 @@ TEST(StringDelayLine, FractionalDelaySpreadsAnImpulseOverFourTaps)
     for (int t = 1; t < 20; ++t)
         out.push_back(line.tick(0.0f));
     // Lagrange weights at d = 1.25, newest tap first
-    const double weights[4] = {-0.0546875, 0.8203125, 0.2734375, -0.0390625};
+    const float weights[4] = {-0.0546875f, 0.8203125f, 0.2734375f, -0.0390625f};
     for (int t = 0; t < 20; ++t)
     {
-        const double expected = (t >= 9 && t <= 12) ? weights[t - 9] : 0.0;
-        EXPECT_NEAR(out[static_cast<size_t>(t)], expected, 1e-7) << t;
+        const float expected = (t >= 9 && t <= 12) ? weights[t - 9] : 0.0f;
+        EXPECT_EQ(out[static_cast<size_t>(t)], expected) << t;
     }
+}
+
+TEST(StringDelayLine, FractionalWeightsAreFloatProductsWithTheConstantLast)
+{
+    // Delay 3.3: d = 1.3 (as a float); each weight is exact to its float evaluation order.
+    StringDelayLine line(kSize);
+    line.setDelay(3.3f);
+    ASSERT_EQ(line.getDelayCount(), 5);
+    line.clear();
+    std::vector<float> out;
+    out.push_back(line.tick(1.0f));
+    for (int t = 1; t < 8; ++t)
+        out.push_back(line.tick(0.0f));
+    const float expected[8] = {0.0f, 0.0f, -0.0594999939f, 0.773500025f, 0.331499934f, -0.0454999954f, 0.0f, 0.0f};
+    for (int t = 0; t < 8; ++t)
+        EXPECT_EQ(out[static_cast<size_t>(t)], expected[t]) << t;
 }
 
 TEST(StringDelayLine, InterpolatesACubicRampExactly)
@@ -164,6 +180,23 @@ TEST(StringDelayLine, BurstCoversTwiceTheDelayCountAndPeaksAtOne)
         ASSERT_LE(std::fabs(burst[static_cast<size_t>(i)]), 1.0f - (i - 100) * 0.01f + 1e-5f) << i;
     EXPECT_LE(std::fabs(burst[199]), 0.0101f);
     EXPECT_NE(burst[199], 0.0f);
+}
+
+TEST(StringDelayLine, BurstSamplesOfAKnownPluck)
+{
+    // Seed 60, brightness 0.5, delay count 100: two low-pass passes, progressive mean removal,
+    // normalisation and the fade of the second half, all in float.
+    StringDelayLine line(kSize);
+    line.setDelay(99.0f);
+    line.pluck(60, 0.5f);
+    ASSERT_EQ(line.getBurstRemaining(), 200);
+    EXPECT_EQ(line.getExcitation(0), -0.184875861f);
+    EXPECT_EQ(line.getExcitation(1), -0.469370365f);
+    EXPECT_EQ(line.getExcitation(37), 0.217564985f);
+    EXPECT_EQ(line.getExcitation(99), 0.0483772941f);
+    EXPECT_EQ(line.getExcitation(100), 0.0324067399f);
+    EXPECT_EQ(line.getExcitation(163), 0.0195445325f);
+    EXPECT_EQ(line.getExcitation(199), 0.000644937274f);
 }
 
 TEST(StringDelayLine, BurstOfAnIntegralDelayReachesTheOutput)
