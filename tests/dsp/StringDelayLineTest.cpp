@@ -65,18 +65,21 @@ TEST(StringDelayLine, FractionalDelaySpreadsAnImpulseOverFourTaps)
 
 TEST(StringDelayLine, FractionalWeightsAreFloatProductsWithTheConstantLast)
 {
-    // Delay 3.3: d = 1.3 (as a float); each weight is exact to its float evaluation order.
+    // Delay 10.03: the outer weights come out differently if the constant is taken first or divided.
     StringDelayLine line(kSize);
-    line.setDelay(3.3f);
-    ASSERT_EQ(line.getDelayCount(), 5);
+    line.setDelay(10.03f);
+    ASSERT_EQ(line.getDelayCount(), 12);
     line.clear();
     std::vector<float> out;
     out.push_back(line.tick(1.0f));
-    for (int t = 1; t < 8; ++t)
+    for (int t = 1; t < 14; ++t)
         out.push_back(line.tick(0.0f));
-    const float expected[8] = {0.0f, 0.0f, -0.0594999939f, 0.773500025f, 0.331499934f, -0.0454999954f, 0.0f, 0.0f};
-    for (int t = 0; t < 8; ++t)
-        EXPECT_EQ(out[static_cast<size_t>(t)], expected[t]) << t;
+    const float weights[4] = {-0.00955441967f, 0.984113634f, 0.0304362252f, -0.00499545597f};
+    for (int t = 0; t < 14; ++t)
+    {
+        const float expected = (t >= 9 && t <= 12) ? weights[t - 9] : 0.0f;
+        EXPECT_EQ(out[static_cast<size_t>(t)], expected) << t;
+    }
 }
 
 TEST(StringDelayLine, InterpolatesACubicRampExactly)
