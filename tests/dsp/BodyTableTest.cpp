@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "dsp/BodyTable.h"
 
@@ -31,6 +33,28 @@ TEST(BodyTable, FirstAndLastCoefficients)
     EXPECT_EQ(bodyTable(2)[28], 0.08874089085833918);
     EXPECT_EQ(bodyTable(8)[3], 0.7555);
     EXPECT_EQ(bodyTable(5)[12], 0.3127644416488946);
+}
+
+TEST(BodyTable, EveryCoefficientMatchesItsPrintedValue)
+{
+    // Position-weighted sum of the bit patterns of each set, taken from the printed decimal values: any
+    // changed digit that changes a double, and any two swapped entries, change the sum.
+    const uint64_t expected[kNumBodyTables] = {
+        0x3a40961e74d45ee6ull, 0x35f94ec941873c41ull, 0xc30fd4f1a548c570ull,
+        0xb26936ed582acdfdull, 0x416b2170683c191bull, 0x2688801202549eb0ull,
+        0xb42459ef89f18978ull, 0x2eba2c2268d37683ull, 0xa73ffcb923a29c7bull,
+    };
+    for (int t = 0; t < kNumBodyTables; ++t)
+    {
+        uint64_t sum = 0;
+        for (int i = 0; i < kBodyCoefficients; ++i)
+        {
+            uint64_t bits = 0;
+            std::memcpy(&bits, &bodyTable(t)[i], sizeof bits);
+            sum += static_cast<uint64_t>(i + 1) * bits;
+        }
+        EXPECT_EQ(sum, expected[t]) << t;
+    }
 }
 
 TEST(BodyTable, EveryCoefficientIsAReflectionCoefficient)

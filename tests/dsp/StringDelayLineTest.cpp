@@ -55,11 +55,30 @@ TEST(StringDelayLine, FractionalDelaySpreadsAnImpulseOverFourTaps)
     for (int t = 1; t < 20; ++t)
         out.push_back(line.tick(0.0f));
     // Lagrange weights at d = 1.25, newest tap first
-    const double weights[4] = {-0.0546875, 0.8203125, 0.2734375, -0.0390625};
+    const float weights[4] = {-0.0546875f, 0.8203125f, 0.2734375f, -0.0390625f};
     for (int t = 0; t < 20; ++t)
     {
-        const double expected = (t >= 9 && t <= 12) ? weights[t - 9] : 0.0;
-        EXPECT_NEAR(out[static_cast<size_t>(t)], expected, 1e-7) << t;
+        const float expected = (t >= 9 && t <= 12) ? weights[t - 9] : 0.0f;
+        EXPECT_EQ(out[static_cast<size_t>(t)], expected) << t;
+    }
+}
+
+TEST(StringDelayLine, FractionalWeightsAreFloatProductsWithTheConstantLast)
+{
+    // Delay 10.03: the outer weights come out differently if the constant is taken first or divided.
+    StringDelayLine line(kSize);
+    line.setDelay(10.03f);
+    ASSERT_EQ(line.getDelayCount(), 12);
+    line.clear();
+    std::vector<float> out;
+    out.push_back(line.tick(1.0f));
+    for (int t = 1; t < 14; ++t)
+        out.push_back(line.tick(0.0f));
+    const float weights[4] = {-0.00955441967f, 0.984113634f, 0.0304362252f, -0.00499545597f};
+    for (int t = 0; t < 14; ++t)
+    {
+        const float expected = (t >= 9 && t <= 12) ? weights[t - 9] : 0.0f;
+        EXPECT_EQ(out[static_cast<size_t>(t)], expected) << t;
     }
 }
 
@@ -164,6 +183,23 @@ TEST(StringDelayLine, BurstCoversTwiceTheDelayCountAndPeaksAtOne)
         ASSERT_LE(std::fabs(burst[static_cast<size_t>(i)]), 1.0f - (i - 100) * 0.01f + 1e-5f) << i;
     EXPECT_LE(std::fabs(burst[199]), 0.0101f);
     EXPECT_NE(burst[199], 0.0f);
+}
+
+TEST(StringDelayLine, BurstSamplesOfAKnownPluck)
+{
+    // Seed 60, brightness 0.5, delay count 100: two low-pass passes, progressive mean removal,
+    // normalisation and the fade of the second half, all in float.
+    StringDelayLine line(kSize);
+    line.setDelay(99.0f);
+    line.pluck(60, 0.5f);
+    ASSERT_EQ(line.getBurstRemaining(), 200);
+    EXPECT_EQ(line.getExcitation(0), -0.184875861f);
+    EXPECT_EQ(line.getExcitation(1), -0.469370365f);
+    EXPECT_EQ(line.getExcitation(37), 0.217564985f);
+    EXPECT_EQ(line.getExcitation(99), 0.0483772941f);
+    EXPECT_EQ(line.getExcitation(100), 0.0324067399f);
+    EXPECT_EQ(line.getExcitation(163), 0.0195445325f);
+    EXPECT_EQ(line.getExcitation(199), 0.000644937274f);
 }
 
 TEST(StringDelayLine, BurstOfAnIntegralDelayReachesTheOutput)

@@ -54,6 +54,20 @@ TEST(WarpedLatticeFilter, OrderTwoUnwarpedImpulseResponse)
     EXPECT_EQ(filter.getLastOutput(), expected[4]);
 }
 
+TEST(WarpedLatticeFilter, WarpedImpulseResponseWithAMovingMorph)
+{
+    // Order 4, warp 0.5, gain 0.9, updates every eighth sample while the morph rises by 0.1 per sample.
+    WarpedLatticeFilter filter = makeFilter(4, {0.5, -0.25, 0.125, 0.3}, {-0.2, 0.4, 0.1, -0.5}, 8);
+    filter.setGain(0.9);
+    const double expected[12] = {
+        0.76734038653033465,  0.018166460673749465,  0.12834564563647172,  0.065725003987380209,
+        0.020184926063319914, -0.013708425510911658, -0.035319848545765462, -0.045929427208563044,
+        0.048468271578837416, 0.057862630173775936,  0.03321095008631534,  0.012332228407247105,
+    };
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(filter.process(i == 0 ? 1.0 : 0.0, 0.5, i / 10.0), expected[i]) << i;
+}
+
 TEST(WarpedLatticeFilter, MorphEndsUseOneSetAlone)
 {
     const std::vector<double> a = {0.3, -0.4, 0.2, 0.1};
