@@ -9,6 +9,8 @@
 
 namespace
 {
+constexpr float kMaxBrightness = 1.4f;
+
 int limitSize(int size)
 {
     return std::clamp(size, 1, StringDelayLine::kMaxSize);
@@ -82,9 +84,10 @@ void StringDelayLine::pluck(int seed, float brightness)
     const int length = 2 * n;
     float* excitation = fExcitation.data();
 
-    // Brightness beyond +-1 (or NaN) would make the low-pass below diverge.
-    if (!(std::fabs(brightness) <= 1.0f))
-        brightness = std::isnan(brightness) ? 0.0f : 1.0f;
+    // The low-pass below stays stable while k < 2, that is |brightness| < 1.4139; further out (or NaN)
+    // it would fill the burst with infinities.
+    if (!(std::fabs(brightness) <= kMaxBrightness))
+        brightness = std::isnan(brightness) ? 0.0f : std::copysign(kMaxBrightness, brightness);
     const float k = brightness * brightness + 0.001f; // 0.0010000000475 as stored
 
     // Two passes of a one-pole low-pass over seeded noise; larger brightness keeps more highs.

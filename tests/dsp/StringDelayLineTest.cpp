@@ -290,10 +290,20 @@ TEST(StringDelayLine, OutOfRangeBrightnessGivesAFiniteBurst)
 {
     StringDelayLine line(kSize);
     line.setDelay(50.0f);
-    line.pluck(7, 1.0f);
+    line.pluck(7, 1.4f);
     const std::vector<float> full = burstOf(line);
     line.pluck(7, 25.0f);
     EXPECT_EQ(burstOf(line), full);
+    line.pluck(7, -std::numeric_limits<float>::infinity());
+    EXPECT_EQ(burstOf(line), full) << "the low-pass depends on brightness squared";
+    // Within the stable range the value is used as it is, also above 1 and below -1.
+    line.pluck(7, 1.2f);
+    const std::vector<float> bright = burstOf(line);
+    EXPECT_NE(bright, full);
+    line.pluck(7, -1.2f);
+    EXPECT_EQ(burstOf(line), bright);
+    for (float sample : bright)
+        ASSERT_TRUE(std::isfinite(sample));
     line.pluck(7, std::numeric_limits<float>::quiet_NaN());
     const std::vector<float> dark = burstOf(line);
     line.pluck(7, 0.0f);
