@@ -62,12 +62,11 @@ void SynthPlugin::initEngine()
 
 void SynthPlugin::renderBlock(float** inputs, float** outputs, int32_t sampleFrames, bool replace)
 {
-    const float warpTarget = fCurrentParams[kWarp];
     if (sampleFrames > 0)
     {
         // A change that arrived between blocks glides linearly across this block.
         const float frames = static_cast<float>(sampleFrames);
-        const float stepWarp = (warpTarget - fWarpSmoothed) / frames;
+        const float stepWarp = (fCurrentParams[kWarp] - fWarpSmoothed) / frames;
         const float stepBend = (fBendTarget - fBendRatio) / frames;
 
         const float* inLeft = inputs != nullptr ? inputs[0] : nullptr;
@@ -102,8 +101,9 @@ void SynthPlugin::renderBlock(float** inputs, float** outputs, int32_t sampleFra
             fBendRatio += stepBend;
         }
     }
-    // Land exactly on the targets so the float error of the steps never carries into the next block.
-    fWarpSmoothed = warpTarget;
+    // Land exactly on the targets so the float error of the steps never carries into the next block;
+    // a change made while the block rendered takes hold here.
+    fWarpSmoothed = fCurrentParams[kWarp];
     fBendRatio = fBendTarget;
 }
 

@@ -98,6 +98,30 @@ TEST(BlockLoop, BendRatioLandsExactlyOnItsTarget)
     EXPECT_EQ(plugin->fBendRatio, target);
 }
 
+// Stands in for a change made on another thread while a block renders: the note start moves the warp.
+class WarpMovingVoice : public SynthVoice
+{
+public:
+    using SynthVoice::SynthVoice;
+    void startNote(int note, float velocity, float brightness) override
+    {
+        SynthVoice::startNote(note, velocity, brightness);
+        fEngine->setParameter(kWarp, 0.9f);
+    }
+};
+
+TEST(BlockLoop, WarpLandsOnTheValueTheParameterHoldsWhenTheBlockEnds)
+{
+    auto plugin = makePlugin();
+    plugin->fVoices[0] = std::make_unique<WarpMovingVoice>(plugin.get(), kStringCapacity);
+    plugin->setParameter(kWarp, 0.2f);
+    render(*plugin, 64);
+    EventList().noteOn(60, 100, 10).sendTo(*plugin);
+    render(*plugin, 64);
+    EXPECT_EQ(plugin->fCurrentParams[kWarp], 0.9f);
+    EXPECT_EQ(plugin->fWarpSmoothed, 0.9f);
+}
+
 TEST(BlockLoop, EmptyOrNegativeBlocksRenderNothingButLandTheRamps)
 {
     auto plugin = pluginWithNote();

@@ -372,6 +372,32 @@ TEST_F(Voice, WithoutABodyTheFilterAndItsEnvelopeRest)
     EXPECT_GT(v.fFilterEnv.getLevel(), 0.0f);
 }
 
+// A warp change that the block loop has not glided to yet already shapes the new note's first samples.
+TEST_F(BodySelection, NoteStartTunesTheBodyToTheWarpParameterItself)
+{
+    plugin->setParameter(kWarp, 0.2f);
+    strike(60);
+    render(*plugin, 100); // the filter has run, and the glide has landed on 0.2
+    plugin->setParameter(kWarp, 0.7f);
+    ASSERT_EQ(plugin->fWarpSmoothed, 0.2f);
+    SynthVoice& v = startDirectly();
+
+    // With the update phase moved off this sample, one unit impulse into the cleared filter returns
+    // the loop term of the note start's update.
+    const auto firstOutput = [&](WarpedLatticeFilter filter) {
+        filter.setUpdateInterval(static_cast<int>(filter.getSampleCount()) + 1);
+        return filter.process(1.0, 0.5, 0.0);
+    };
+    const auto updatedWith = [&](float warp) {
+        WarpedLatticeFilter filter = v.fBodyFilter;
+        filter.updateCoefficients(static_cast<double>(warp), 1.0, static_cast<double>(1e-7f));
+        return firstOutput(filter);
+    };
+    ASSERT_GT(v.fBodyFilter.getSampleCount(), 0u);
+    EXPECT_EQ(firstOutput(v.fBodyFilter), updatedWith(0.7f));
+    EXPECT_NE(firstOutput(v.fBodyFilter), updatedWith(0.2f));
+}
+
 TEST_F(Voice, NormalQualityRecomputesTheQuantizerEveryFourthSample)
 {
     oneVoice();
