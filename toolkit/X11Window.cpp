@@ -278,32 +278,28 @@ void X11Window::processEvents(Frame& frame, bool onlyExposures)
     }
 }
 
+// XdndStatus carries the accepted action in its fifth word, XdndFinished in its third.
 void X11Window::sendDndStatus(bool accept)
 {
-    XEvent reply{};
-    reply.xclient.type = ClientMessage;
-    reply.xclient.display = fDisplay;
-    reply.xclient.window = fDndSource;
-    reply.xclient.message_type = fAtoms->status;
-    reply.xclient.format = 32;
-    reply.xclient.data.l[0] = static_cast<long>(fWindow);
-    reply.xclient.data.l[1] = accept ? 1 : 0;
-    reply.xclient.data.l[4] = accept ? static_cast<long>(fAtoms->actionCopy) : 0;
-    XSendEvent(fDisplay, fDndSource, False, NoEventMask, &reply);
-    XFlush(fDisplay);
+    sendDndReply(fAtoms->status, accept, 4);
 }
 
 void X11Window::sendDndFinished(bool accepted)
 {
+    sendDndReply(fAtoms->finished, accepted, 2);
+}
+
+void X11Window::sendDndReply(unsigned long messageType, bool accepted, int actionWord)
+{
     XEvent reply{};
     reply.xclient.type = ClientMessage;
     reply.xclient.display = fDisplay;
     reply.xclient.window = fDndSource;
-    reply.xclient.message_type = fAtoms->finished;
+    reply.xclient.message_type = messageType;
     reply.xclient.format = 32;
     reply.xclient.data.l[0] = static_cast<long>(fWindow);
     reply.xclient.data.l[1] = accepted ? 1 : 0;
-    reply.xclient.data.l[2] = accepted ? static_cast<long>(fAtoms->actionCopy) : 0;
+    reply.xclient.data.l[actionWord] = accepted ? static_cast<long>(fAtoms->actionCopy) : 0;
     XSendEvent(fDisplay, fDndSource, False, NoEventMask, &reply);
     XFlush(fDisplay);
 }

@@ -38,6 +38,7 @@ private:
     void handleSelection(Frame& frame, const void* event);
     void sendDndStatus(bool accept);
     void sendDndFinished(bool accepted);
+    void sendDndReply(unsigned long messageType, bool accepted, int actionWord);
 
     Display* fDisplay = nullptr;
     unsigned long fWindow = 0;
