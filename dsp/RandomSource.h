@@ -23,7 +23,9 @@ public:
 private:
     static uint32_t& state()
     {
-        thread_local uint32_t value = 1; // 1 until the thread first seeds
+        // Static TLS: a host loads the plug-in with dlopen, and dynamic TLS would be allocated by the C
+        // library on the audio thread's first note.
+        thread_local uint32_t value __attribute__((tls_model("initial-exec"))) = 1; // 1 until the thread first seeds
         return value;
     }
 };
