@@ -6,7 +6,10 @@
 
 #include <dlfcn.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -364,4 +367,95 @@ TEST_F(LoadedPlugin, CloseDestroysTheObject)
 {
     EXPECT_EQ(dispatch(effClose), 1);
     effect = nullptr; // the record went with the object
+}
+
+namespace
+{
+// Renders one block of a held chord; its loudest sample, or NaN when any sample is not finite.
+float chordPeak(AEffect* effect, int frames)
+{
+    struct
+    {
+        int32_t numEvents;
+        intptr_t reserved;
+        VstEvent* events[3];
+    } list{};
+    VstMidiEvent notes[3]{};
+    const int keys[3] = {48, 60, 67};
+    for (int i = 0; i < 3; i++)
+    {
+        notes[i].type = kVstMidiType;
+        notes[i].byteSize = sizeof(VstMidiEvent);
+        notes[i].deltaFrames = i;
+        notes[i].midiData[0] = static_cast<char>(0x90);
+        notes[i].midiData[1] = static_cast<char>(keys[i]);
+        notes[i].midiData[2] = 100;
+        list.events[i] = reinterpret_cast<VstEvent*>(&notes[i]);
+    }
+    list.numEvents = 3;
+    effect->dispatcher(effect, effProcessEvents, 0, 0, &list, 0.0f);
+    std::vector<float> left(static_cast<size_t>(frames)), right(static_cast<size_t>(frames));
+    float* outputs[2] = {left.data(), right.data()};
+    effect->processReplacing(effect, nullptr, outputs, frames);
+    float peak = 0.0f;
+    for (int i = 0; i < frames; i++)
+    {
+        const float l = left[static_cast<size_t>(i)];
+        const float r = right[static_cast<size_t>(i)];
+        if (!std::isfinite(l) || !std::isfinite(r))
+            return std::numeric_limits<float>::quiet_NaN();
+        peak = std::fmax(peak, std::fmax(std::fabs(l), std::fabs(r)));
+    }
+    return peak;
+}
+} // namespace
+
+// Every request with indices, values and rates no sane host sends, with and without a buffer: no crash, and the
+// plug-in still plays afterwards. (effClose ends the object; effEditOpen and effGetSpeakerArrangement take their
+// pointers on trust, as the interface defines.)
+TEST_F(LoadedPlugin, HostileRequestsLeaveAPlayablePlugin)
+{
+    const int32_t indices[] = {-1, 0, 37, 38, 31, 32, 1 << 30, INT32_MIN};
+    const intptr_t values[] = {-1, 0, 1, 176, 5632, 1 << 30};
+    const float opts[] = {0.0f, -1.0f, 1e30f, std::numeric_limits<float>::quiet_NaN(),
+                          std::numeric_limits<float>::infinity()};
+    void* bankData = nullptr;
+    ASSERT_EQ(dispatch(effGetChunk, 0, 0, &bankData), 5632);
+    std::vector<char> bank(static_cast<char*>(bankData), static_cast<char*>(bankData) + 5632);
+
+    alignas(16) char buffer[8192];
+    for (int32_t opcode = 0; opcode <= effBeginLoadProgram + 4; opcode++)
+    {
+        if (opcode == effClose || opcode == effEditOpen || opcode == effGetSpeakerArrangement)
+            continue;
+        for (const int32_t index : indices)
+            for (const intptr_t value : values)
+                for (const float opt : opts)
+                {
+                    dispatch(opcode, index, value, nullptr, opt);
+                    std::memset(buffer, 0, sizeof buffer);
+                    dispatch(opcode, index, value, buffer, opt);
+                    ASSERT_LT(std::strlen(buffer), sizeof buffer) << "opcode " << opcode;
+                }
+    }
+    for (const float value : {std::numeric_limits<float>::quiet_NaN(), -1e30f, 1e30f,
+                              std::numeric_limits<float>::infinity(), -0.5f, 2.0f})
+        for (int32_t index = -1; index <= 38; index++)
+            effect->setParameter(effect, index, value);
+    EXPECT_TRUE(std::isfinite(chordPeak(effect, 4096))) << "whatever the values, the output stays finite";
+
+    // The bank is put back (the hostile chunks above replaced it) and the instrument plays again.
+    ASSERT_EQ(dispatch(effSetChunk, 0, 5632, bank.data()), 1);
+    dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+    dispatch(effSetBlockSizeAndSampleRate, 0, 512, nullptr, 44100.0f);
+    dispatch(effSetProgram, 0, 1);
+    dispatch(effMainsChanged, 0, 0);
+    dispatch(effMainsChanged, 0, 1);
+    float* noBuffers[2] = {nullptr, nullptr};
+    effect->processReplacing(effect, nullptr, noBuffers, 0);
+    effect->processReplacing(effect, nullptr, noBuffers, -5);
+    effect->process(effect, nullptr, nullptr, 64);
+    const float peak = chordPeak(effect, 8192);
+    EXPECT_TRUE(std::isfinite(peak));
+    EXPECT_GT(peak, 1e-4f);
 }
