@@ -135,11 +135,7 @@ void BarSlider::mouse(DrawContext& context, Point where)
         while ((context.getMouseButtons() & kLButton) != 0)
         {
             fValue += verticalTarget(p) > fValue ? kFineDragStep : -kFineDragStep;
-            bounceValue();
-            notifyIfChanged(&context);
-            p = context.getMouseLocation();
-            if (frame != nullptr)
-                frame->doIdleStuff();
+            p = dragStep(context);
         }
         endEdit();
         return;
@@ -152,11 +148,7 @@ void BarSlider::mouse(DrawContext& context, Point where)
         do
         {
             fValue = positionValue(p);
-            bounceValue();
-            notifyIfChanged(&context);
-            p = context.getMouseLocation();
-            if (frame != nullptr)
-                frame->doIdleStuff();
+            p = dragStep(context);
         } while ((context.getMouseButtons() & kLButton) != 0);
         endEdit();
     }

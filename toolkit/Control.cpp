@@ -52,6 +52,16 @@ void Control::notifyIfChanged(DrawContext* context)
         fListener->valueChanged(context, this);
 }
 
+Point Control::dragStep(DrawContext& context)
+{
+    bounceValue();
+    notifyIfChanged(&context);
+    const Point p = context.getMouseLocation();
+    if (Frame* frame = getFrame())
+        frame->doIdleStuff();
+    return p;
+}
+
 bool Control::onWheel(DrawContext& context, Point, float distance)
 {
     if (!getMouseEnabled())

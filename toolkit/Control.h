@@ -50,6 +50,9 @@ public:
 protected:
     // Tells the listener when the value differs from the one drawn last.
     void notifyIfChanged(DrawContext* context);
+    // One pass of a mouse drag after the value moved: clamp, report, let the host idle; answers where the
+    // pointer is now.
+    Point dragStep(DrawContext& context);
 
     ControlListener* fListener = nullptr;
     int32_t fTag = 0;

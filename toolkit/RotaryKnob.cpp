@@ -95,7 +95,6 @@ void RotaryKnob::mouse(DrawContext& context, Point where)
     float startValue = fValue;
     bool fine = (buttons & kShift) != 0;
     Point p = where;
-    Frame* frame = getFrame();
     do
     {
         int mode = knobMode();
@@ -120,11 +119,7 @@ void RotaryKnob::mouse(DrawContext& context, Point where)
         {
             fValue = valueFromAngle(p, fValue);
         }
-        bounceValue();
-        notifyIfChanged(&context);
-        p = context.getMouseLocation();
-        if (frame != nullptr)
-            frame->doIdleStuff();
+        p = dragStep(context);
     } while ((context.getMouseButtons() & kLButton) != 0);
     endEdit();
 }
