@@ -1,0 +1,99 @@
+// zentharode-compare: plays the same random sessions into two builds of the plug-in side by side and
+// reports the first step at which their samples or answers differ (bit for bit).
+#include "Session.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace
+{
+void usage()
+{
+    std::fprintf(stderr, "usage: zentharode-compare OLD.so NEW.so [--sessions N] [--seed S] [--steps N] [--wild]\n");
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3)
+    {
+        usage();
+        return 2;
+    }
+    long sessions = 200;
+    unsigned long seed = 1;
+    stress::SessionOptions options;
+    for (int i = 3; i < argc; i++)
+    {
+        const std::string arg = argv[i];
+        if (arg == "--sessions" && i + 1 < argc)
+            sessions = std::strtol(argv[++i], nullptr, 10);
+        else if (arg == "--seed" && i + 1 < argc)
+            seed = std::strtoul(argv[++i], nullptr, 10);
+        else if (arg == "--steps" && i + 1 < argc)
+            options.steps = static_cast<int>(std::strtol(argv[++i], nullptr, 10));
+        else if (arg == "--wild")
+            options.mode = stress::Mode::wild;
+        else
+        {
+            usage();
+            return 2;
+        }
+    }
+
+    stress::Library oldLibrary(argv[1]);
+    stress::Library newLibrary(argv[2]);
+    for (const stress::Library* library : {&oldLibrary, &newLibrary})
+        if (!library->reason.empty())
+        {
+            std::fprintf(stderr, "%s\n", library->reason.c_str());
+            return 2;
+        }
+
+    long long samples = 0;
+    long long audible = 0;
+    for (long n = 0; n < sessions; n++)
+    {
+        const uint32_t sessionSeed = static_cast<uint32_t>(seed + static_cast<unsigned long>(n));
+        const std::vector<stress::Step> steps = stress::makeSession(sessionSeed, options);
+        stress::Driver a(oldLibrary.entry);
+        stress::Driver b(newLibrary.entry);
+        if (!a.valid() || !b.valid())
+        {
+            std::fprintf(stderr, "a library made no effect\n");
+            return 2;
+        }
+        for (size_t i = 0; i < steps.size(); i++)
+        {
+            a.play(steps[i]);
+            b.play(steps[i]);
+            const bool sameSamples = a.output().size() == b.output().size()
+                                     && std::memcmp(a.output().data(), b.output().data(),
+                                                    a.output().size() * sizeof(float)) == 0;
+            if (!sameSamples || a.texts() != b.texts())
+            {
+                std::printf("session %u differs at step %zu: %s\n", sessionSeed, i, stress::describe(steps[i]).c_str());
+                if (a.texts() != b.texts())
+                    std::printf("  old answers: %s\n  new answers: %s\n", a.texts().c_str(), b.texts().c_str());
+                for (size_t k = 0; k < a.output().size() && k < b.output().size(); k++)
+                    if (std::memcmp(&a.output()[k], &b.output()[k], sizeof(float)) != 0)
+                    {
+                        std::printf("  sample %zu: old %.9g new %.9g\n", k, static_cast<double>(a.output()[k]),
+                                    static_cast<double>(b.output()[k]));
+                        break;
+                    }
+                return 1;
+            }
+            if (steps[i].kind == stress::StepKind::render)
+            {
+                samples += static_cast<long long>(a.output().size());
+                for (float v : a.output())
+                    audible += v > 1e-4f || v < -1e-4f;
+            }
+        }
+    }
+    std::printf("%ld sessions, %lld samples (%lld audible): identical\n", sessions, samples, audible);
+    return 0;
+}
