@@ -1,7 +1,8 @@
 // Speed of the whole engine: eight voices at filter order 30 in both qualities, and one voice.
 #include "dsp/RandomSource.h"
+#include "engine/SynthEngine.h"
 #include "engine/SynthVoice.h"
-#include "plugin/SynthPlugin.h"
+#include "params/ProgramBank.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,35 +14,18 @@ constexpr int kBlock = 512;
 constexpr int kBlocksPerChord = 64; // about 0.74 s: the chord is struck again before any voice dies away
 constexpr float kSampleRate = 44100.0f;
 
-// A VstEvents record with room for eight events, as a host lays it out.
-struct ChordEvents
-{
-    int32_t numEvents;
-    intptr_t reserved;
-    VstEvent* events[kMaxVoices];
-};
-
 void renderEngine(benchmark::State& state, int voices, bool highQuality)
 {
     RandomSource::seed(1);
-    SynthPlugin plugin(nullptr);
-    plugin.setProgram(4); // a body in both slots and eight voices
-    plugin.setParameter(kFilterOrder, 1.0f);
-    plugin.setParameter(kPolyphony, (static_cast<float>(voices) - 0.5f) / 7.0f);
-    plugin.setParameter(kQuality, highQuality ? 1.0f : 0.0f);
-
-    VstMidiEvent notes[kMaxVoices]{};
-    ChordEvents chord{};
-    chord.numEvents = voices;
-    for (int i = 0; i < voices; i++)
-    {
-        notes[i].type = kVstMidiType;
-        notes[i].byteSize = sizeof(VstMidiEvent);
-        notes[i].midiData[0] = static_cast<char>(0x90);
-        notes[i].midiData[1] = static_cast<char>(40 + 5 * i);
-        notes[i].midiData[2] = 100;
-        chord.events[i] = reinterpret_cast<VstEvent*>(&notes[i]);
-    }
+    ProgramBank bank;
+    bank.loadFactoryPresets();
+    SynthEngine engine;
+    engine.applyProgram(bank.program(0).fParams);
+    engine.suspend();
+    engine.applyProgram(bank.program(4).fParams); // a body in both slots and eight voices
+    engine.setParameter(kFilterOrder, 1.0f);
+    engine.setParameter(kPolyphony, (static_cast<float>(voices) - 0.5f) / 7.0f);
+    engine.setParameter(kQuality, highQuality ? 1.0f : 0.0f);
 
     std::vector<float> left(kBlock);
     std::vector<float> right(kBlock);
@@ -51,12 +35,13 @@ void renderEngine(benchmark::State& state, int voices, bool highQuality)
     for (auto _ : state)
     {
         if (blocks % kBlocksPerChord == 0)
-            plugin.processEvents(reinterpret_cast<VstEvents*>(&chord));
-        plugin.processReplacing(nullptr, outputs, kBlock);
+            for (int i = 0; i < voices; i++)
+                engine.midiEvent(0, 0x90, static_cast<uint8_t>(40 + 5 * i), 100);
+        engine.renderBlock(nullptr, outputs, kBlock, true);
         benchmark::DoNotOptimize(left.data());
         benchmark::DoNotOptimize(right.data());
         for (int i = 0; i < voices; i++)
-            sounding += plugin.fVoices[static_cast<size_t>(i)]->getState() != kVoiceIdle;
+            sounding += engine.fVoices[static_cast<size_t>(i)]->getState() != kVoiceIdle;
         blocks++;
     }
 

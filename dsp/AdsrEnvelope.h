@@ -77,6 +77,7 @@ public:
 
     // Only stored: the steps follow at the next setSettings or setSustain.
     void setSampleRate(float sampleRate) { fSampleRate = sampleRate; }
+    float getSampleRate() const { return fSampleRate; }
 
 private:
     void computeSteps();

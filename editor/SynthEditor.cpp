@@ -146,10 +146,11 @@ std::unique_ptr<ValueDisplay> makeReadout(const Rect& rect)
 
 } // namespace
 
-SynthEditor::SynthEditor(AudioEffectX* effect) : AEffEditor(effect), fEffect(effect), fNextIdleTime(tickCount())
+SynthEditor::SynthEditor(EditorController* controller) : fController(controller), fNextIdleTime(tickCount())
 {
     fBackground = Bitmap::load(resources::kBackgroundBitmap);
-    fRect = {0, 0, static_cast<int16_t>(fBackground->height()), static_cast<int16_t>(fBackground->width())};
+    fWidth = fBackground->width();
+    fHeight = fBackground->height();
 }
 
 SynthEditor::~SynthEditor()
@@ -163,28 +164,19 @@ uint32_t SynthEditor::tickCount()
     return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
-bool SynthEditor::getRect(ERect** rect)
-{
-    if (rect == nullptr)
-        return false;
-    *rect = &fRect;
-    return true;
-}
-
 bool SynthEditor::open(void* parentWindow)
 {
     // A second open without a close starts over rather than leaving a window behind.
     close();
     if (parentWindow == nullptr)
         return false;
-    fFrame = std::make_unique<Frame>(Rect{0, 0, fRect.right, fRect.bottom}, parentWindow, this);
+    fFrame = std::make_unique<Frame>(Rect{0, 0, fWidth, fHeight}, parentWindow, this);
     if (!fFrame->hasWindow())
     {
         fFrame.reset();
         return false;
     }
     fParentWindow = parentWindow;
-    systemWindow = parentWindow;
     build();
     return true;
 }
@@ -192,7 +184,7 @@ bool SynthEditor::open(void* parentWindow)
 void SynthEditor::openOffscreen()
 {
     close();
-    fFrame = std::make_unique<Frame>(Rect{0, 0, fRect.right, fRect.bottom}, nullptr, this);
+    fFrame = std::make_unique<Frame>(Rect{0, 0, fWidth, fHeight}, nullptr, this);
     build();
 }
 
@@ -215,7 +207,7 @@ void SynthEditor::build()
             if (group.panel != p)
                 continue;
             int32_t i = group.param;
-            float value = fEffect->getParameter(i);
+            float value = fController->parameterValue(i);
             ParamViews& record = fViews[static_cast<size_t>(i)];
             if (group.kind == GroupKind::choice)
             {
@@ -273,7 +265,6 @@ void SynthEditor::close()
     fPanels.fill(nullptr);
     fViews.fill({});
     fParentWindow = nullptr;
-    systemWindow = nullptr;
 }
 
 const SynthEditor::ParamViews& SynthEditor::views(int32_t index) const
@@ -306,7 +297,7 @@ void SynthEditor::refreshReadout(int32_t index)
         return;
     // The plug-in writes into a buffer as large as the read-out's, which cuts what does not fit.
     char text[ValueDisplay::kTextSize] = {};
-    fEffect->getParameterDisplay(index, text);
+    fController->parameterText(index, text);
     text[sizeof(text) - 1] = '\0';
     readout->setText(text);
 }
@@ -321,7 +312,7 @@ void SynthEditor::applyPendingChanges()
         if ((changed & (uint64_t{1} << i)) == 0)
             continue;
         if (Control* control = fViews[static_cast<size_t>(i)].control)
-            control->setValue(fEffect->getParameter(i));
+            control->setValue(fController->parameterValue(i));
         refreshReadout(i);
     }
 }
@@ -351,18 +342,18 @@ void SynthEditor::doIdleStuff()
     idle();
     fNextIdleTime = now + 100;
     fInIdleWork = true;
-    fEffect->masterIdle();
+    fController->idleHost();
     fInIdleWork = false;
 }
 
 void SynthEditor::beginEdit(int32_t index)
 {
-    fEffect->beginEdit(index);
+    fController->beginGesture(index);
 }
 
 void SynthEditor::endEdit(int32_t index)
 {
-    fEffect->endEdit(index);
+    fController->endGesture(index);
 }
 
 void SynthEditor::valueChanged(DrawContext* context, Control* control)
@@ -372,33 +363,30 @@ void SynthEditor::valueChanged(DrawContext* context, Control* control)
     int32_t tag = control->getTag();
     if (tag < 0 || tag >= kParamCount)
         return;
-    fEffect->setParameterAutomated(tag, control->getValue());
+    fController->changeParameter(tag, control->getValue());
     // On this thread the control and its read-out can follow the plug-in at once.
     applyPendingChanges();
     if (context != nullptr)
         control->update(*context);
 }
 
-int32_t SynthEditor::onKeyDown(VstKeyCode& key)
+int32_t SynthEditor::onKeyDown(KeyCode& key)
 {
     if (fFrame == nullptr)
         return -1;
-    KeyCode code{key.character, key.virt, key.modifier};
-    return fFrame->onKeyDown(code);
+    return fFrame->onKeyDown(key);
 }
 
-int32_t SynthEditor::onKeyUp(VstKeyCode& key)
+int32_t SynthEditor::onKeyUp(KeyCode& key)
 {
     if (fFrame == nullptr)
         return -1;
-    KeyCode code{key.character, key.virt, key.modifier};
-    return fFrame->onKeyUp(code);
+    return fFrame->onKeyUp(key);
 }
 
-bool SynthEditor::setKnobMode(int32_t mode)
+void SynthEditor::setKnobMode(int32_t mode)
 {
     RotaryKnob::setKnobMode(mode);
-    return true;
 }
 
 bool SynthEditor::onWheel(float distance)

@@ -7,8 +7,8 @@
 #include "TextLabel.h"
 #include "ValueDisplay.h"
 
-#include "plugin/AEffEditor.h"
-#include "plugin/AudioEffectX.h"
+#include "EditorController.h"
+
 #include "toolkit/Bitmap.h"
 #include "toolkit/Frame.h"
 
@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <memory>
 
-class SynthEditor : public AEffEditor, public toolkit::ControlListener, public toolkit::FrameOwner
+class SynthEditor : public toolkit::ControlListener, public toolkit::FrameOwner
 {
 public:
     static constexpr int32_t kParamCount = 38;
@@ -34,20 +34,25 @@ public:
     };
 
     // Needs no display: only open connects to the window system.
-    explicit SynthEditor(AudioEffectX* effect);
+    explicit SynthEditor(EditorController* controller);
     ~SynthEditor() override;
 
-    bool getRect(ERect** rect) override;
-    // Opens inside the host's window; answers false (and builds nothing) without a usable parent window.
-    bool open(void* parentWindow) override;
-    void close() override;
-    void idle() override;
+    // The window's size: that of the background picture.
+    int width() const { return fWidth; }
+    int height() const { return fHeight; }
+    // Opens inside the host's window (an X11 window id); answers false (and builds nothing) without a
+    // usable parent window.
+    bool open(void* parentWindow);
+    void close();
+    void idle();
     virtual void update() {}
     virtual void postUpdate() { fUpdateFlag.store(true, std::memory_order_release); }
-    int32_t onKeyDown(VstKeyCode& key) override;
-    int32_t onKeyUp(VstKeyCode& key) override;
-    bool setKnobMode(int32_t mode) override;
-    bool onWheel(float distance) override;
+    // -1 when the window is closed or no view takes the key.
+    int32_t onKeyDown(toolkit::KeyCode& key);
+    int32_t onKeyUp(toolkit::KeyCode& key);
+    // The host's knob mode, shared by every editor: circular (0), relative circular (1) or linear (2).
+    static void setKnobMode(int32_t mode);
+    bool onWheel(float distance);
     // Any thread: notes that the parameter changed; the control and read-out follow at the next idle.
     virtual void setParameter(int32_t index, float value);
     virtual void draw();
@@ -73,10 +78,11 @@ private:
     void refreshReadout(int32_t index);
     static uint32_t tickCount();
 
-    AudioEffectX* fEffect = nullptr;
+    EditorController* fController = nullptr;
     void* fParentWindow = nullptr;
     std::atomic<bool> fUpdateFlag{false};
-    ERect fRect{};
+    int fWidth = 0;
+    int fHeight = 0;
     std::unique_ptr<toolkit::Frame> fFrame;
     uint32_t fNextIdleTime = 0;
     bool fInIdleWork = false;

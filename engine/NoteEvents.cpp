@@ -1,6 +1,7 @@
 // MIDI events into engine actions: pending notes and voice allocation, note-off, pitch bend, controllers.
+#include "engine/SynthEngine.h"
+
 #include "engine/SynthVoice.h"
-#include "plugin/SynthPlugin.h"
 
 #include <cmath>
 
@@ -18,56 +19,40 @@ constexpr float kBendCents = 200.0f;
 constexpr float kLoudLevel = 1.0f;         // voices this loud are only taken when nothing quieter is free
 constexpr float kTopVelocity = 127.0f;
 
-int dataByte(const VstMidiEvent& event, int i)
+int dataByte(uint8_t byte)
 {
-    return event.midiData[i] & 0x7F;
+    return byte & 0x7F;
 }
 
 // Controller numbers and values are read as the signed bytes they arrive in.
-int signedByte(char c)
+int signedByte(uint8_t byte)
 {
-    return static_cast<signed char>(c);
+    return static_cast<signed char>(byte);
 }
 } // namespace
 
-int32_t SynthPlugin::processEvents(VstEvents* events)
-{
-    if (events == nullptr)
-        return 1;
-    // The host allocates numEvents entries behind the two the record declares.
-    VstEvent* const* list = events->events;
-    for (int32_t i = 0; i < events->numEvents; i++)
-    {
-        const VstEvent* event = list[i];
-        if (event == nullptr || event->type != kVstMidiType)
-            continue;
-        handleMidiEvent(*reinterpret_cast<const VstMidiEvent*>(event));
-    }
-    return 1;
-}
-
 // Note-ons wait in their voice for deltaFrames samples; everything else acts before the next block.
-void SynthPlugin::handleMidiEvent(const VstMidiEvent& event)
+void SynthEngine::midiEvent(int32_t deltaFrames, uint8_t statusByte, uint8_t data1, uint8_t data2, int32_t detune)
 {
-    const int status = event.midiData[0] & 0xF0; // every channel plays
+    const int status = statusByte & 0xF0; // every channel plays
     const int32_t stamp = static_cast<int32_t>(fSampleClock);
     switch (status)
     {
     case kStatusNoteOn:
     case kStatusNoteOff:
     {
-        const int note = dataByte(event, 1);
-        const int velocity = status == kStatusNoteOff ? 0 : dataByte(event, 2);
+        const int note = dataByte(data1);
+        const int velocity = status == kStatusNoteOff ? 0 : dataByte(data2);
         if (velocity == 0)
             noteOff(stamp, 0, note);
         else
-            noteOn(stamp, velocity, note, signedByte(event.detune), event.deltaFrames);
+            noteOn(stamp, velocity, note, detune, deltaFrames);
         break;
     }
     case kStatusPitchBend:
     {
-        const float lsb = static_cast<float>(dataByte(event, 1));
-        const float msb = static_cast<float>(dataByte(event, 2));
+        const float lsb = static_cast<float>(dataByte(data1));
+        const float msb = static_cast<float>(dataByte(data2));
         const float bend = (msb + lsb / 128.0f) / 128.0f * 2.0f - 1.0f; // centre 0, bottom -1
         // The ratio multiplies the loop delays, so bending up shortens them.
         fBendTarget = std::pow(kCent, (0.0f - bend) * kBendCents);
@@ -75,7 +60,7 @@ void SynthPlugin::handleMidiEvent(const VstMidiEvent& event)
     }
     case kStatusController:
     {
-        const int controller = signedByte(event.midiData[1]);
+        const int controller = signedByte(data1);
         if (controller == kAllVoicesIdle)
         {
             // No release: the voices fall silent at the next sample; pending notes still start.
@@ -88,8 +73,9 @@ void SynthPlugin::handleMidiEvent(const VstMidiEvent& event)
             const int32_t parameter = fCcMap[controller];
             if (parameter != kNoParameter && parameter >= 0 && parameter < kNumParams)
             {
-                setParameter(parameter, static_cast<float>(signedByte(event.midiData[2])) / 127.0f);
-                updateDisplay();
+                setParameter(parameter, static_cast<float>(signedByte(data2)) / 127.0f);
+                if (fControllerListener != nullptr)
+                    fControllerListener->controllerMoved(parameter, fCurrentParams[parameter]);
             }
         }
         break;
@@ -102,7 +88,7 @@ void SynthPlugin::handleMidiEvent(const VstMidiEvent& event)
 // An idle voice first, then the quietest voice below full level, then the pending note of lowest velocity,
 // else the rotating index. A voice holding a pending note is skipped by the first two passes, so notes of
 // one event list spread over the voices.
-void SynthPlugin::noteOn(int32_t stamp, int32_t velocity, int32_t note, int32_t detune, int32_t delay)
+void SynthEngine::noteOn(int32_t stamp, int32_t velocity, int32_t note, int32_t detune, int32_t delay)
 {
     const int32_t count = activeVoiceCount();
     int32_t chosen = -1;
@@ -163,7 +149,7 @@ void SynthPlugin::noteOn(int32_t stamp, int32_t velocity, int32_t note, int32_t 
 
 // Every one of the eight voices on that note, also those above the present polyphony; pending notes are
 // not looked at.
-void SynthPlugin::noteOff(int32_t /*stamp*/, int32_t /*velocity*/, int32_t note)
+void SynthEngine::noteOff(int32_t /*stamp*/, int32_t /*velocity*/, int32_t note)
 {
     for (std::unique_ptr<SynthVoice>& voice : fVoices)
     {

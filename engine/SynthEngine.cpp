@@ -1,7 +1,9 @@
-// The engine side of the plug-in: initialisation, the block loop with its two ramps, and the stereo mix.
+// The engine: initialisation, parameter application, the block loop with its two ramps, and the stereo mix.
+#include "engine/SynthEngine.h"
+
 #include "engine/NoteFrequencyTable.h"
 #include "engine/SynthVoice.h"
-#include "plugin/SynthPlugin.h"
+#include "params/ProgramBank.h"
 
 #include <memory>
 
@@ -31,7 +33,7 @@ float lfoFrequency(float p)
 }
 } // namespace
 
-void SynthPlugin::initEngine()
+SynthEngine::SynthEngine()
 {
     for (int32_t& parameter : fCcMap)
         parameter = kNoParameter;
@@ -60,7 +62,56 @@ void SynthPlugin::initEngine()
         voice = std::make_unique<SynthVoice>(this, kStringCapacity);
 }
 
-void SynthPlugin::renderBlock(float** inputs, float** outputs, int32_t sampleFrames, bool replace)
+SynthEngine::~SynthEngine() = default;
+
+void SynthEngine::setSampleRate(float rate)
+{
+    // The voices' envelopes and LFOs follow the host's rate; their loop delays take it at every note start.
+    fSampleRate = rate;
+    for (std::unique_ptr<SynthVoice>& voice : fVoices)
+        if (voice != nullptr)
+            voice->setSampleRate(rate);
+}
+
+void SynthEngine::setParameter(int32_t index, float value)
+{
+    if (index < 0 || index >= kNumParams)
+        return;
+    switch (applyParameter(*this, index, value, fSampleClock))
+    {
+    case VoicePush::lfoFrequency:
+        updateLfoFrequency(index);
+        break;
+    case VoicePush::filterSustain:
+        updateFilterSustain(fCurrentParams[index]);
+        break;
+    case VoicePush::quality:
+        applyQuality();
+        break;
+    case VoicePush::none:
+        break;
+    }
+}
+
+float SynthEngine::getParameter(int32_t index) const
+{
+    if (index < 0 || index >= kNumParams)
+        return 0.0f;
+    return fCurrentParams[index];
+}
+
+void SynthEngine::applyProgram(const float values[kNumParams])
+{
+    for (int32_t index : kProgramApplyOrder)
+        setParameter(index, values[index]);
+}
+
+double* SynthEngine::randomBodyTable(int32_t which)
+{
+    return which == 0 ? fRandomBody1 : fRandomBody2;
+}
+
+void SynthEngine::renderBlock(const float* const* inputs, float* const* outputs, int32_t sampleFrames, bool replace)
 {
     if (sampleFrames > 0)
     {
@@ -107,7 +158,7 @@ void SynthPlugin::renderBlock(float** inputs, float** outputs, int32_t sampleFra
     fBendRatio = fBendTarget;
 }
 
-void SynthPlugin::mixSample(float* out, float inL, float inR)
+void SynthEngine::mixSample(float* out, float inL, float inR)
 {
     float left = 0.0f;
     float right = 0.0f;
@@ -130,7 +181,7 @@ void SynthPlugin::mixSample(float* out, float inL, float inR)
     fSampleClock += 1;
 }
 
-void SynthPlugin::suspend()
+void SynthEngine::suspend()
 {
     // All eight, also those above the present polyphony.
     for (std::unique_ptr<SynthVoice>& voice : fVoices)
@@ -138,7 +189,7 @@ void SynthPlugin::suspend()
             voice->reset(true);
 }
 
-void SynthPlugin::updateLfoFrequency(int32_t index)
+void SynthEngine::updateLfoFrequency(int32_t index)
 {
     if (index != kLFO1Freq && index != kLFO2Freq && index != kLFOWarpFreq)
         return;
@@ -153,7 +204,7 @@ void SynthPlugin::updateLfoFrequency(int32_t index)
     }
 }
 
-void SynthPlugin::applyQuality()
+void SynthEngine::applyQuality()
 {
     const int interval = fCurrentParams[kQuality] > 0.5f ? kHighQualityInterval : kNormalQualityInterval;
     for (std::unique_ptr<SynthVoice>& voice : fVoices)
@@ -161,7 +212,7 @@ void SynthPlugin::applyQuality()
             voice->fBodyFilter.setUpdateInterval(interval);
 }
 
-void SynthPlugin::updateFilterSustain(float value)
+void SynthEngine::updateFilterSustain(float value)
 {
     for (std::unique_ptr<SynthVoice>& voice : fVoices)
         if (voice != nullptr && voice->getState() != kVoiceIdle)

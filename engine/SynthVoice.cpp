@@ -37,18 +37,18 @@ float lfoFrequency(float p)
 }
 } // namespace
 
-SynthVoice::SynthVoice(SynthPlugin* engine, int capacity)
+SynthVoice::SynthVoice(const EngineValues* engine, int capacity)
     : fCapacity(capacity)
     , fEngine(engine)
     , fStringA(capacity)
     , fStringB(capacity)
     , fBodyFilter(kBodyCapacity)
-    , fLfoA(usableRate(engine->getSampleRate()))
-    , fLfoB(usableRate(engine->getSampleRate()))
-    , fLfoWarp(usableRate(engine->getSampleRate()))
+    , fLfoA(usableRate(engine->fSampleRate))
+    , fLfoB(usableRate(engine->fSampleRate))
+    , fLfoWarp(usableRate(engine->fSampleRate))
     , fNoise(kNoiseCount) // the only draw from the shared generator while a voice is built
-    , fAmpEnv(truncToInt32(usableRate(engine->getSampleRate())))
-    , fFilterEnv(truncToInt32(usableRate(engine->getSampleRate())))
+    , fAmpEnv(truncToInt32(usableRate(engine->fSampleRate)))
+    , fFilterEnv(truncToInt32(usableRate(engine->fSampleRate)))
 {
     fBodyFilter.setOrder(fEngine->activeFilterOrder());
     fBodyFilter.setGain(static_cast<double>(engine->fCurrentParams[kResonance]));
@@ -119,10 +119,10 @@ void SynthVoice::startPendingNote()
 
 void SynthVoice::startNote(int note, float velocity, float brightness)
 {
-    SynthPlugin& e = *fEngine;
+    const EngineValues& e = *fEngine;
     const float* p = e.fCurrentParams;
     // The time bases follow the host's present rate; new steps and increments take hold below.
-    const float rate = usableRate(e.getSampleRate());
+    const float rate = usableRate(e.fSampleRate);
     setSampleRate(rate);
 
     fDcBA = fDcAB = fLossA = fLossB = 0.0f;
@@ -194,7 +194,7 @@ void SynthVoice::startNote(int note, float velocity, float brightness)
 
 void SynthVoice::loadBody(int slot, int set)
 {
-    const SynthPlugin& e = *fEngine;
+    const EngineValues& e = *fEngine;
     // Stored values sit at the centre of their twelfth, so x = type + 0.5.
     const float x = (slot != 0 ? e.fCurrentParams[kBodyType1] : e.fCurrentParams[kBodyType2]) * 12.0f;
 

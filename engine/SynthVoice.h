@@ -12,7 +12,7 @@
 #include "dsp/TableLfo.h"
 #include "dsp/WarpedLatticeFilter.h"
 #include "params/Parameters.h"
-#include "plugin/SynthPlugin.h"
+#include "engine/EngineValues.h"
 
 enum VoiceState : int
 {
@@ -31,7 +31,7 @@ public:
     static constexpr int kNoiseCount = 44100;
     static constexpr int kBodyCapacity = kBodyCoefficients;
 
-    SynthVoice(SynthPlugin* engine, int capacity);
+    SynthVoice(const EngineValues* engine, int capacity);
     virtual ~SynthVoice() = default;
     SynthVoice(const SynthVoice&) = delete;
     SynthVoice& operator=(const SynthVoice&) = delete;
@@ -56,7 +56,7 @@ public:
 
     float fPan = 0.5f;
     int fCapacity;
-    SynthPlugin* fEngine;
+    const EngineValues* fEngine; // the values this voice reads every sample
     StringDelayLine fStringA;
     StringDelayLine fStringB;
     WarpedLatticeFilter fBodyFilter;
@@ -137,7 +137,7 @@ private:
 // derived from B and the two string levels.
 inline float SynthVoice::couplingAToB(float a, float b)
 {
-    const SynthPlugin& e = *fEngine;
+    const EngineValues& e = *fEngine;
     const float k = 1.0f - e.fCurrentParams[kLeakageCutoff];
     const float d = fDenormOffset;
 
@@ -225,7 +225,7 @@ inline void SynthVoice::blockDc(float& cAB, float& cBA)
 // Normal quality retunes only every eighth sample; the LFOs advance every sample in both qualities.
 inline void SynthVoice::retune()
 {
-    const SynthPlugin& e = *fEngine;
+    const EngineValues& e = *fEngine;
     if (!(e.fHighQuality || fSampleCount % 8 == 0))
     {
         fLfoA.next();
@@ -254,7 +254,7 @@ inline float SynthVoice::renderSample(float inL, float inR)
     if (fState == kVoiceIdle)
         return 0.0f;
 
-    const SynthPlugin& e = *fEngine;
+    const EngineValues& e = *fEngine;
     const float* p = e.fCurrentParams;
     const float d = fDenormOffset;
 

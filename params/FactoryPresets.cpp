@@ -1,5 +1,5 @@
 // The eight factory sounds written into programs 0..7 when the plug-in is created.
-#include "plugin/SynthPlugin.h"
+#include "params/ProgramBank.h"
 
 #include <cstring>
 
@@ -55,11 +55,12 @@ constexpr float kFactoryValues[kQuality][kNumFactoryPresets] = {
 };
 } // namespace
 
-void SynthPlugin::loadFactoryPresets()
+void ProgramBank::loadFactoryPresets()
 {
-    for (int preset = 0; preset < kNumFactoryPresets && preset < static_cast<int>(programs.size()); preset++)
+    static_assert(kNumFactoryPresets <= kNumPrograms);
+    for (int preset = 0; preset < kNumFactoryPresets; preset++)
     {
-        SynthProgram& program = programs[static_cast<size_t>(preset)];
+        SynthProgram& program = fPrograms[preset];
         for (int index = 0; index < kQuality; index++)
             program.fParams[index] = kFactoryValues[index][preset];
         // the terminator only: the bytes after it keep their 'Init' contents

@@ -1,7 +1,7 @@
-// How a parameter value becomes engine state: storing it, deriving engine values, pushing changes to voices.
+// How a parameter value becomes engine state: storing it and deriving the engine values.
+#include "params/ParameterApplication.h"
+
 #include "dsp/WarpedLatticeFilter.h"
-#include "params/SafeConvert.h"
-#include "plugin/SynthPlugin.h"
 
 #include <cmath>
 
@@ -14,104 +14,99 @@ constexpr double kQuantizerOffLow = 0.49;       // the quantizer stage rests on 
 constexpr double kQuantizerOffHigh = 0.51;
 constexpr float kBodyBins = 12.0f;
 constexpr float kFirstRandomBodyBin = 8.0f;     // "FormantA" and above use a random coefficient set
+
+bool isBodyType(int32_t index)
+{
+    return index == kBodyType1 || index == kBodyType2;
+}
+
+// A body type is snapped to the middle of its twelfth, so applying it again finds the same bin.
+float quantisedBodyType(float value)
+{
+    const float bin = std::floor(kBodyBins * value);
+    return static_cast<float>((static_cast<long double>(bin) + 0.5L) / 12.0L);
+}
+
+void applyBodyType(ParameterState& state, int32_t index, float q, uint32_t randomSeed)
+{
+    const bool first = index == kBodyType1;
+    const float position = kBodyBins * q;
+    (first ? state.fBodyOn1 : state.fBodyOn2) = position > 1.0f;
+    if (position >= kFirstRandomBodyBin)
+        WarpedLatticeFilter::randomCoefficients(first ? state.fRandomBody1 : state.fRandomBody2,
+                                                static_cast<int>(randomSeed), kMaxFilterOrder);
+}
 } // namespace
 
-void SynthPlugin::setParameter(int32_t index, float value)
+float storedParameterValue(int32_t index, float value)
+{
+    return isBodyType(index) ? quantisedBodyType(value) : value;
+}
+
+VoicePush applyParameter(ParameterState& state, int32_t index, float value, uint32_t randomSeed)
 {
     if (index < 0 || index >= kNumParams)
-        return;
-    if (index == kBodyType1 || index == kBodyType2)
-    {
-        applyBodyType(index, value);
-        return;
-    }
-    currentProgram().fParams[index] = value;
-    fCurrentParams[index] = value;
+        return VoicePush::none;
+    const float v = storedParameterValue(index, value);
+    state.fCurrentParams[index] = v;
 
-    const float v = value;
     switch (index)
     {
     case kCutoff1:
-        fLossCoef1 = (1.0f - v) * kLossScale;
+        state.fLossCoef1 = (1.0f - v) * kLossScale;
         break;
     case kCutoff2:
-        fLossCoef2 = (1.0f - v) * kLossScale;
+        state.fLossCoef2 = (1.0f - v) * kLossScale;
         break;
     case kSaturation1:
-        fSatDrive1 = v * v * v;
+        state.fSatDrive1 = v * v * v;
         break;
     case kSaturation2:
-        fSatDrive2 = v * v * v;
+        state.fSatDrive2 = v * v * v;
         break;
     case kLFO1Freq:
     case kLFO2Freq:
     case kLFOWarpFreq:
-        updateLfoFrequency(index);
-        break;
+        return VoicePush::lfoFrequency;
     case kLeakage1:
-        fLeakGain1 = v * v;
-        fLeakOn1 = v > 0.0f;
+        state.fLeakGain1 = v * v;
+        state.fLeakOn1 = v > 0.0f;
         break;
     case kLeakage2:
-        fLeakGain2 = v * v;
-        fLeakOn2 = v > 0.0f;
+        state.fLeakGain2 = v * v;
+        state.fLeakOn2 = v > 0.0f;
         break;
     case kQuantization:
-        fQuantizeOn = static_cast<double>(v) < kQuantizerOffLow || static_cast<double>(v) > kQuantizerOffHigh;
-        fNoiseGain = powf(2.0f, -8.0f * (1.0f - v));
+        state.fQuantizeOn = static_cast<double>(v) < kQuantizerOffLow || static_cast<double>(v) > kQuantizerOffHigh;
+        state.fNoiseGain = powf(2.0f, -8.0f * (1.0f - v));
         break;
     case kDetune2:
-        fDetuneRatio = powf(kCent, kCentsPerOctave * v);
+        state.fDetuneRatio = powf(kCent, kCentsPerOctave * v);
         break;
     case kFilterOrder:
-        fFilterOrder = truncToInt32(29.0f * v + 1.0f);
+        state.fFilterOrder = truncToInt32(29.0f * v + 1.0f);
+        break;
+    case kBodyType1:
+    case kBodyType2:
+        applyBodyType(state, index, v, randomSeed);
         break;
     case kFilterSustain:
-        updateFilterSustain(v);
-        break;
+        return VoicePush::filterSustain;
     case kMix:
-        fMixComplement = 1.0f - v;
+        state.fMixComplement = 1.0f - v;
         break;
     case kVolume:
-        fOutputGain = v * v * v * v;
+        state.fOutputGain = v * v * v * v;
         break;
     case kPolyphony:
         // floor(7 v) + 1, formed in float so that no value can overflow the integer
-        fVoiceCount = truncToInt32(std::floor(7.0f * v) + 1.0f);
+        state.fVoiceCount = truncToInt32(std::floor(7.0f * v) + 1.0f);
         break;
     case kQuality:
-        fHighQuality = v > 0.5f;
-        applyQuality();
-        break;
+        state.fHighQuality = v > 0.5f;
+        return VoicePush::quality;
     default:
         break; // read by the renderer or the voices when they need it
     }
-}
-
-// A body type is snapped to the middle of its twelfth, so applying it again finds the same bin.
-void SynthPlugin::applyBodyType(int32_t index, float value)
-{
-    const float bin = std::floor(kBodyBins * value);
-    const float q = static_cast<float>((static_cast<long double>(bin) + 0.5L) / 12.0L);
-    currentProgram().fParams[index] = q;
-    fCurrentParams[index] = q;
-
-    const bool first = index == kBodyType1;
-    const float position = kBodyBins * q;
-    (first ? fBodyOn1 : fBodyOn2) = position > 1.0f;
-    if (position >= kFirstRandomBodyBin)
-        WarpedLatticeFilter::randomCoefficients(first ? fRandomBody1 : fRandomBody2,
-                                                static_cast<int>(fSampleClock), kMaxFilterOrder);
-}
-
-float SynthPlugin::getParameter(int32_t index)
-{
-    if (index < 0 || index >= kNumParams)
-        return 0.0f;
-    return fCurrentParams[index];
-}
-
-double* SynthPlugin::randomBodyTable(int32_t which)
-{
-    return which == 0 ? fRandomBody1 : fRandomBody2;
+    return VoicePush::none;
 }

@@ -1,7 +1,9 @@
 // Parameter names, unit labels and read-outs as the host and the editor show them.
+#include "params/ParameterText.h"
+
 #include "dsp/BodyTable.h"
+#include "params/NumberText.h"
 #include "params/SafeConvert.h"
-#include "plugin/SynthPlugin.h"
 
 #include <cmath>
 #include <cstdarg>
@@ -10,8 +12,8 @@
 
 namespace
 {
-// Every text fits 24 bytes with its terminator, whatever the value: longer ones are cut.
-constexpr size_t kTextSize = 24;
+// Every text fits its buffer with its terminator, whatever the value: longer ones are cut.
+constexpr size_t kTextSize = kParameterTextSize;
 
 constexpr const char* kNoLabel = nullptr;
 constexpr const char* kBlank = "        ";
@@ -127,30 +129,30 @@ const char* bodyTypeDisplayName(float v)
 }
 } // namespace
 
-void SynthPlugin::getParameterName(int32_t index, char* text)
+void parameterName(int32_t index, const float* values, char* text)
 {
-    if (text == nullptr || index < 0 || index >= kNumParams)
+    if (text == nullptr || values == nullptr || index < 0 || index >= kNumParams)
         return;
-    const char* name = index == kQuantization ? quantizationName(fCurrentParams[index]) : kParameterTexts[index].name;
+    const char* name = index == kQuantization ? quantizationName(values[index]) : kParameterTexts[index].name;
     writeText(text, "%s", name);
 }
 
-void SynthPlugin::getParameterLabel(int32_t index, char* label)
+void parameterLabel(int32_t index, char* label)
 {
     if (label == nullptr || index < 0 || index >= kNumParams || kParameterTexts[index].label == kNoLabel)
         return;
     writeText(label, "%s", kParameterTexts[index].label);
 }
 
-void SynthPlugin::getParameterDisplay(int32_t index, char* text)
+void parameterDisplay(int32_t index, const float* values, char* text)
 {
     if (text == nullptr)
         return;
     text[0] = '\0';
-    if (index < 0 || index >= kNumParams)
+    if (values == nullptr || index < 0 || index >= kNumParams)
         return;
 
-    const float v = fCurrentParams[index];
+    const float v = values[index];
     switch (index)
     {
     case kAttack:
@@ -191,10 +193,10 @@ void SynthPlugin::getParameterDisplay(int32_t index, char* text)
         writeText(text, "%0.2f", static_cast<double>(v));
         break;
     case kVolume:
-        dB2string(fOutputGain, text);
+        dB2string(v * v * v * v, text); // the output gain
         break;
     case kPolyphony:
-        long2string(fVoiceCount, text);
+        long2string(truncToInt32(std::floor(7.0f * v) + 1.0f), text); // the voice count as derived
         break;
     case kQuality:
         break; // no read-out

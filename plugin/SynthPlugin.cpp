@@ -1,7 +1,8 @@
-// The synthesizer's host-facing side: construction, identity, capabilities and processing entry points.
+// The synthesizer's host-facing side: construction, identity, capabilities, programs, texts and the
+// forwarding of parameters, MIDI and blocks to the engine.
 #include "SynthPlugin.h"
 
-#include "engine/SynthVoice.h"
+#include "params/ParameterText.h"
 
 #include <cstdio>
 #include <cstring>
@@ -23,12 +24,8 @@ void copyText(char* destination, const char* source, size_t size)
 }
 } // namespace
 
-SynthPlugin::SynthPlugin(audioMasterCallback audioMaster)
-    : AudioEffectX(audioMaster, kNumPrograms, kNumParams), programs(static_cast<size_t>(kNumPrograms))
+SynthPlugin::SynthPlugin(audioMasterCallback audioMaster) : AudioEffectX(audioMaster, kNumPrograms, kNumParams)
 {
-    for (SynthProgram& program : programs)
-        initProgram(program);
-
     if (audioMaster != nullptr)
     {
         setNumInputs(2);
@@ -40,32 +37,76 @@ SynthPlugin::SynthPlugin(audioMasterCallback audioMaster)
         setUniqueID(kUniqueId);
     }
 
-    initEngine();
-    loadFactoryPresets();
-    if (!programs.empty())
-        setProgram(0);
+    fEngine.setControllerListener(this);
+    fBank.loadFactoryPresets();
+    setProgram(0);
     suspend();
 }
 
 SynthPlugin::~SynthPlugin() = default;
 
+intptr_t SynthPlugin::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+{
+    const intptr_t reply = AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+    // This opcode stores the rate without setSampleRate: only note starts take it.
+    if (opcode == effSetBlockSizeAndSampleRate)
+        fEngine.setNoteSampleRate(sampleRate);
+    return reply;
+}
+
+void SynthPlugin::setParameter(int32_t index, float value)
+{
+    if (index < 0 || index >= kNumParams)
+        return;
+    // The current program is the edit buffer: every change rewrites it.
+    currentProgram().fParams[index] = storedParameterValue(index, value);
+    fEngine.setParameter(index, value);
+}
+
+float SynthPlugin::getParameter(int32_t index)
+{
+    return fEngine.getParameter(index);
+}
+
+void SynthPlugin::controllerMoved(int32_t index, float value)
+{
+    currentProgram().fParams[index] = value;
+    parameterChanged(index);
+    updateDisplay();
+}
+
 void SynthPlugin::process(float** inputs, float** outputs, int32_t sampleFrames)
 {
-    renderBlock(inputs, outputs, sampleFrames, false);
+    fEngine.renderBlock(inputs, outputs, sampleFrames, false);
 }
 
 void SynthPlugin::processReplacing(float** inputs, float** outputs, int32_t sampleFrames)
 {
-    renderBlock(inputs, outputs, sampleFrames, true);
+    fEngine.renderBlock(inputs, outputs, sampleFrames, true);
+}
+
+int32_t SynthPlugin::processEvents(VstEvents* events)
+{
+    if (events == nullptr)
+        return 1;
+    // The host allocates numEvents entries behind the two the record declares.
+    VstEvent* const* list = events->events;
+    for (int32_t i = 0; i < events->numEvents; i++)
+    {
+        const VstEvent* event = list[i];
+        if (event == nullptr || event->type != kVstMidiType)
+            continue;
+        const auto& midi = *reinterpret_cast<const VstMidiEvent*>(event);
+        fEngine.midiEvent(midi.deltaFrames, static_cast<uint8_t>(midi.midiData[0]), static_cast<uint8_t>(midi.midiData[1]),
+                          static_cast<uint8_t>(midi.midiData[2]), static_cast<signed char>(midi.detune));
+    }
+    return 1;
 }
 
 void SynthPlugin::setSampleRate(float newRate)
 {
-    // The voices' envelopes and LFOs follow the host's rate; their loop delays take it at every note start.
     AudioEffectX::setSampleRate(newRate);
-    for (std::unique_ptr<SynthVoice>& voice : fVoices)
-        if (voice != nullptr)
-            voice->setSampleRate(newRate);
+    fEngine.setSampleRate(newRate);
 }
 
 void SynthPlugin::setBlockSize(int32_t newSize)
@@ -73,9 +114,99 @@ void SynthPlugin::setBlockSize(int32_t newSize)
     AudioEffectX::setBlockSize(newSize);
 }
 
+void SynthPlugin::suspend()
+{
+    fEngine.suspend();
+}
+
 void SynthPlugin::resume()
 {
     wantEvents(1);
+}
+
+void SynthPlugin::setProgram(int32_t program)
+{
+    if (!ProgramBank::isProgram(program))
+        return;
+    curProgram = program;
+    // Value by value, in the fixed order, each read afresh: each change rewrites the record (the body types
+    // are stored quantised) and reaches the editor.
+    for (int32_t index : kProgramApplyOrder)
+        setParameter(index, currentProgram().fParams[index]);
+}
+
+void SynthPlugin::setProgramName(char* name)
+{
+    fBank.setName(curProgram, name);
+}
+
+void SynthPlugin::getProgramName(char* name)
+{
+    fBank.getName(curProgram, name);
+}
+
+bool SynthPlugin::getProgramNameIndexed(int32_t /*category*/, int32_t index, char* text)
+{
+    if (text == nullptr || !ProgramBank::isProgram(index))
+        return false;
+    fBank.getName(index, text);
+    return true;
+}
+
+bool SynthPlugin::copyProgram(int32_t destination)
+{
+    if (!ProgramBank::isProgram(destination))
+        return false;
+    fBank.program(destination) = currentProgram();
+    return true;
+}
+
+int32_t SynthPlugin::getChunk(void** data, bool isPreset)
+{
+    if (data == nullptr)
+        return 0;
+    // The host reads the records in place.
+    if (isPreset)
+    {
+        *data = &currentProgram();
+        return kPresetChunkSize;
+    }
+    *data = fBank.records();
+    return kBankChunkSize;
+}
+
+int32_t SynthPlugin::setChunk(void* data, int32_t byteSize, bool isPreset)
+{
+    if (data == nullptr)
+        return 0;
+    // memmove: a host may hand back the very bytes getChunk lent it. Nothing is applied until the next
+    // program selection.
+    if (isPreset)
+    {
+        if (byteSize != kPresetChunkSize)
+            return 0;
+        std::memmove(&currentProgram(), data, static_cast<size_t>(kPresetChunkSize));
+        return 1;
+    }
+    if (byteSize != kBankChunkSize)
+        return 0;
+    std::memmove(fBank.records(), data, static_cast<size_t>(kBankChunkSize));
+    return 1;
+}
+
+void SynthPlugin::getParameterName(int32_t index, char* text)
+{
+    parameterName(index, fEngine.fCurrentParams, text);
+}
+
+void SynthPlugin::getParameterLabel(int32_t index, char* label)
+{
+    parameterLabel(index, label);
+}
+
+void SynthPlugin::getParameterDisplay(int32_t index, char* text)
+{
+    parameterDisplay(index, fEngine.fCurrentParams, text);
 }
 
 bool SynthPlugin::getOutputProperties(int32_t index, VstPinProperties* properties)

@@ -1,5 +1,5 @@
 // The editor window drawn into an image: size, sections, controls at chosen values, and the traffic with the plug-in.
-#include "FakeEffect.h"
+#include "FakeController.h"
 #include "Pixels.h"
 
 #include "editor/EditorColours.h"
@@ -32,8 +32,8 @@ class EditorTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        editor = new SynthEditor(&effect); // owned by the effect
-        effect.fEditor = editor;
+        editor = std::make_unique<SynthEditor>(&effect);
+        effect.fEditor = editor.get();
     }
     // Renders the window with the current values and returns its image.
     cairo_surface_t* render()
@@ -86,23 +86,17 @@ protected:
         return n;
     }
 
-    FakeEffect effect;
-    SynthEditor* editor = nullptr;
+    FakeController effect;
+    std::unique_ptr<SynthEditor> editor;
 };
 
 } // namespace
 
-TEST_F(EditorTest, RectangleIsTheBackgroundSizeBeforeTheFirstOpen)
+TEST_F(EditorTest, SizeIsTheBackgroundSizeBeforeTheFirstOpen)
 {
-    ERect* rect = nullptr;
-    ASSERT_TRUE(editor->getRect(&rect));
-    ASSERT_NE(rect, nullptr);
-    EXPECT_EQ(rect->top, 0);
-    EXPECT_EQ(rect->left, 0);
-    EXPECT_EQ(rect->bottom, 311);
-    EXPECT_EQ(rect->right, 851);
+    EXPECT_EQ(editor->width(), 851);
+    EXPECT_EQ(editor->height(), 311);
     EXPECT_FALSE(editor->isOpen());
-    EXPECT_NE(effect.getAeffect()->flags & effFlagsHasEditor, 0);
 }
 
 TEST_F(EditorTest, WindowImageHasTheWindowSize)

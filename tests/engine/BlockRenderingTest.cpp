@@ -13,12 +13,12 @@ using namespace enginetest;
 
 namespace
 {
-std::unique_ptr<SynthPlugin> pluginWithNote(int note = 60)
+std::unique_ptr<SynthEngine> engineWithNote(int note = 60)
 {
-    auto plugin = makePlugin();
-    EventList().noteOn(note, 100).sendTo(*plugin);
-    render(*plugin, 256);
-    return plugin;
+    auto engine = makeEngine();
+    EventList().noteOn(note, 100).sendTo(*engine);
+    render(*engine, 256);
+    return engine;
 }
 
 void expectSilent(const Stereo& out)
@@ -32,23 +32,23 @@ void expectSilent(const Stereo& out)
 
 // One voice whose output is m / (1 + warp x k0): a body filter of order 1 on the output, both sets
 // "Guitar", updated every sample, with the warp LFO off.
-std::unique_ptr<SynthPlugin> warpProbe()
+std::unique_ptr<SynthEngine> warpProbe()
 {
-    auto plugin = makePlugin();
-    plugin->setParameter(kPolyphony, polyphonyValue(1));
-    plugin->setParameter(kFilterTopology, 1.0f);
-    plugin->setParameter(kBodyType1, bodyValue(1));
-    plugin->setParameter(kBodyType2, bodyValue(1));
-    plugin->setParameter(kFilterOrder, 0.0f);
-    plugin->setParameter(kLFOWarpAmp, 0.0f);
-    plugin->setParameter(kQuality, 1.0f);
-    plugin->setParameter(kResonance, 1.0f);
-    plugin->setParameter(kQuantization, 0.5f);
-    plugin->setParameter(kWarp, 0.2f);
-    EventList().noteOn(60, 100).sendTo(*plugin);
+    auto engine = makeEngine();
+    engine->setParameter(kPolyphony, polyphonyValue(1));
+    engine->setParameter(kFilterTopology, 1.0f);
+    engine->setParameter(kBodyType1, bodyValue(1));
+    engine->setParameter(kBodyType2, bodyValue(1));
+    engine->setParameter(kFilterOrder, 0.0f);
+    engine->setParameter(kLFOWarpAmp, 0.0f);
+    engine->setParameter(kQuality, 1.0f);
+    engine->setParameter(kResonance, 1.0f);
+    engine->setParameter(kQuantization, 0.5f);
+    engine->setParameter(kWarp, 0.2f);
+    EventList().noteOn(60, 100).sendTo(*engine);
     for (int i = 0; i < 10; i++)
-        render(*plugin, 100);
-    return plugin;
+        render(*engine, 100);
+    return engine;
 }
 } // namespace
 
@@ -91,62 +91,65 @@ TEST(BlockLoop, WarpGlidesAcrossTheNextBlockAndLandsOnItsTarget)
 
 TEST(BlockLoop, BendRatioLandsExactlyOnItsTarget)
 {
-    auto plugin = pluginWithNote();
-    EventList().pitchBend(0, 100).sendTo(*plugin);
-    const float target = plugin->fBendTarget;
-    render(*plugin, 77);
-    EXPECT_EQ(plugin->fBendRatio, target);
+    auto engine = engineWithNote();
+    EventList().pitchBend(0, 100).sendTo(*engine);
+    const float target = engine->fBendTarget;
+    render(*engine, 77);
+    EXPECT_EQ(engine->fBendRatio, target);
 }
 
 // Stands in for a change made on another thread while a block renders: the note start moves the warp.
 class WarpMovingVoice : public SynthVoice
 {
 public:
-    using SynthVoice::SynthVoice;
+    explicit WarpMovingVoice(SynthEngine* engine) : SynthVoice(engine, kStringCapacity), fOwner(engine) {}
     void startNote(int note, float velocity, float brightness) override
     {
         SynthVoice::startNote(note, velocity, brightness);
-        fEngine->setParameter(kWarp, 0.9f);
+        fOwner->setParameter(kWarp, 0.9f);
     }
+
+private:
+    SynthEngine* fOwner;
 };
 
 TEST(BlockLoop, WarpLandsOnTheValueTheParameterHoldsWhenTheBlockEnds)
 {
-    auto plugin = makePlugin();
-    plugin->fVoices[0] = std::make_unique<WarpMovingVoice>(plugin.get(), kStringCapacity);
-    plugin->setParameter(kWarp, 0.2f);
-    render(*plugin, 64);
-    EventList().noteOn(60, 100, 10).sendTo(*plugin);
-    render(*plugin, 64);
-    EXPECT_EQ(plugin->fCurrentParams[kWarp], 0.9f);
-    EXPECT_EQ(plugin->fWarpSmoothed, 0.9f);
+    auto engine = makeEngine();
+    engine->fVoices[0] = std::make_unique<WarpMovingVoice>(engine.get());
+    engine->setParameter(kWarp, 0.2f);
+    render(*engine, 64);
+    EventList().noteOn(60, 100, 10).sendTo(*engine);
+    render(*engine, 64);
+    EXPECT_EQ(engine->fCurrentParams[kWarp], 0.9f);
+    EXPECT_EQ(engine->fWarpSmoothed, 0.9f);
 }
 
 TEST(BlockLoop, EmptyOrNegativeBlocksRenderNothingButLandTheRamps)
 {
-    auto plugin = pluginWithNote();
-    plugin->setParameter(kWarp, 0.3f);
-    EventList().pitchBend(0, 0).noteOn(72, 100, 5).sendTo(*plugin);
-    const uint32_t clock = plugin->fSampleClock;
-    const uint32_t count = voice(*plugin, 0).fSampleCount;
+    auto engine = engineWithNote();
+    engine->setParameter(kWarp, 0.3f);
+    EventList().pitchBend(0, 0).noteOn(72, 100, 5).sendTo(*engine);
+    const uint32_t clock = engine->fSampleClock;
+    const uint32_t count = voice(*engine, 0).fSampleCount;
     for (int frames : {0, -1, std::numeric_limits<int32_t>::min()})
     {
         Stereo out{{1.0f}, {1.0f}};
         float* outputs[2] = {out.left.data(), out.right.data()};
-        plugin->processReplacing(nullptr, outputs, frames);
+        engine->renderBlock(nullptr, outputs, frames, true);
         EXPECT_EQ(out.left[0], 1.0f);
-        EXPECT_EQ(plugin->fSampleClock, clock);
-        EXPECT_EQ(voice(*plugin, 0).fSampleCount, count);
-        EXPECT_EQ(voice(*plugin, 1).fPendingDelay, 5);
-        EXPECT_EQ(plugin->fWarpSmoothed, 0.3f);
-        EXPECT_EQ(plugin->fBendRatio, plugin->fBendTarget);
+        EXPECT_EQ(engine->fSampleClock, clock);
+        EXPECT_EQ(voice(*engine, 0).fSampleCount, count);
+        EXPECT_EQ(voice(*engine, 1).fPendingDelay, 5);
+        EXPECT_EQ(engine->fWarpSmoothed, 0.3f);
+        EXPECT_EQ(engine->fBendRatio, engine->fBendTarget);
     }
 }
 
 TEST(BlockLoop, ReplaceOverwritesAndAccumulateAdds)
 {
-    auto replaced = pluginWithNote();
-    auto added = pluginWithNote();
+    auto replaced = engineWithNote();
+    auto added = engineWithNote();
     const Stereo a = render(*replaced, 64, true, 0.25f);
     const Stereo b = render(*added, 64, false, 0.25f);
     int sounding = 0;
@@ -161,21 +164,21 @@ TEST(BlockLoop, ReplaceOverwritesAndAccumulateAdds)
 
 TEST(BlockLoop, IdleEngineOutputsNothingAndStillCountsSamples)
 {
-    auto plugin = makePlugin();
-    expectSilent(render(*plugin, 64, true, 0.7f));
-    const Stereo kept = render(*plugin, 64, false, 0.7f);
+    auto engine = makeEngine();
+    expectSilent(render(*engine, 64, true, 0.7f));
+    const Stereo kept = render(*engine, 64, false, 0.7f);
     for (size_t i = 0; i < 64; i++)
         ASSERT_EQ(kept.left[i], 0.7f);
-    EXPECT_EQ(plugin->fSampleClock, 128u);
+    EXPECT_EQ(engine->fSampleClock, 128u);
 }
 
 TEST(BlockLoop, PanExtremesSendAVoiceToOneSide)
 {
-    auto plugin = pluginWithNote();
-    voice(*plugin, 0).fPan = 1.0f;
-    const Stereo left = render(*plugin, 256);
-    voice(*plugin, 0).fPan = 0.0f;
-    const Stereo right = render(*plugin, 256);
+    auto engine = engineWithNote();
+    voice(*engine, 0).fPan = 1.0f;
+    const Stereo left = render(*engine, 256);
+    voice(*engine, 0).fPan = 0.0f;
+    const Stereo right = render(*engine, 256);
     int heard = 0;
     for (size_t i = 0; i < 256; i++)
     {
@@ -188,12 +191,12 @@ TEST(BlockLoop, PanExtremesSendAVoiceToOneSide)
 
 TEST(BlockLoop, VolumeScalesByItsFourthPower)
 {
-    auto full = makePlugin();
-    auto half = makePlugin();
+    auto full = makeEngine();
+    auto half = makeEngine();
     full->setParameter(kVolume, 1.0f);
     half->setParameter(kVolume, 0.5f);
-    for (SynthPlugin* plugin : {full.get(), half.get()})
-        EventList().noteOn(60, 100).sendTo(*plugin);
+    for (SynthEngine* engine : {full.get(), half.get()})
+        EventList().noteOn(60, 100).sendTo(*engine);
     const Stereo a = render(*full, 512);
     const Stereo b = render(*half, 512);
     for (size_t i = 0; i < 512; i++)
@@ -203,10 +206,10 @@ TEST(BlockLoop, VolumeScalesByItsFourthPower)
 TEST(BlockLoop, InputIsSharedOutAmongTheActiveVoices)
 {
     auto renderWith = [](int voices, float input) {
-        auto plugin = makePlugin();
-        plugin->setParameter(kPolyphony, polyphonyValue(voices));
-        EventList().noteOn(60, 100).sendTo(*plugin);
-        return renderWithInput(*plugin, 512, input, input);
+        auto engine = makeEngine();
+        engine->setParameter(kPolyphony, polyphonyValue(voices));
+        EventList().noteOn(60, 100).sendTo(*engine);
+        return renderWithInput(*engine, 512, input, input);
     };
     const Stereo four = renderWith(4, 1.0f);
     const Stereo one = renderWith(1, 0.25f);
@@ -217,14 +220,14 @@ TEST(BlockLoop, InputIsSharedOutAmongTheActiveVoices)
 
 TEST(BlockLoop, InputDoesNotWakeAnIdleVoice)
 {
-    auto plugin = makePlugin();
-    expectSilent(renderWithInput(*plugin, 256, 0.5f, -0.5f));
+    auto engine = makeEngine();
+    expectSilent(renderWithInput(*engine, 256, 0.5f, -0.5f));
 }
 
 TEST(BlockLoop, MissingBuffersCountAsSilenceOrAreSkipped)
 {
-    auto withNull = pluginWithNote();
-    auto withZeros = pluginWithNote();
+    auto withNull = engineWithNote();
+    auto withZeros = engineWithNote();
     const Stereo a = render(*withNull, 128);
     const Stereo b = renderWithInput(*withZeros, 128, 0.0f, 0.0f);
     EXPECT_EQ(a.left, b.left);
@@ -232,7 +235,7 @@ TEST(BlockLoop, MissingBuffersCountAsSilenceOrAreSkipped)
     // No outputs: nothing is written, but time runs on exactly as if it had been.
     EventList().noteOn(64, 100, 20).sendTo(*withNull);
     EventList().noteOn(64, 100, 20).sendTo(*withZeros);
-    withNull->processReplacing(nullptr, nullptr, 64);
+    withNull->renderBlock(nullptr, nullptr, 64, true);
     render(*withZeros, 64);
     EXPECT_EQ(withNull->fSampleClock, withZeros->fSampleClock);
     EXPECT_EQ(voice(*withNull, 1).getState(), kVoiceSounding);
@@ -240,25 +243,25 @@ TEST(BlockLoop, MissingBuffersCountAsSilenceOrAreSkipped)
 
     std::vector<float> right(64, 0.0f);
     float* oneSide[2] = {nullptr, right.data()};
-    withNull->processReplacing(nullptr, oneSide, 64);
+    withNull->renderBlock(nullptr, oneSide, 64, true);
     EXPECT_EQ(right, render(*withZeros, 64).right);
 }
 
 TEST(BlockLoop, VoiceCountOutsideOneToEightIsClamped)
 {
-    auto plugin = makePlugin();
-    plugin->setParameter(kPolyphony, 2.0f); // 15 voices asked for
+    auto engine = makeEngine();
+    engine->setParameter(kPolyphony, 2.0f); // 15 voices asked for
     EventList events;
     for (int i = 0; i < 9; i++)
         events.noteOn(50 + i, 100);
-    events.sendTo(*plugin);
-    render(*plugin, 64);
+    events.sendTo(*engine);
+    render(*engine, 64);
     for (int i = 0; i < 8; i++)
-        EXPECT_EQ(voice(*plugin, i).getState(), kVoiceSounding) << "voice " << i;
+        EXPECT_EQ(voice(*engine, i).getState(), kVoiceSounding) << "voice " << i;
 
     for (float value : {std::numeric_limits<float>::quiet_NaN(), -1.0f})
     {
-        auto single = makePlugin();
+        auto single = makeEngine();
         single->setParameter(kPolyphony, value);
         EventList().noteOn(50, 100).noteOn(52, 100).sendTo(*single);
         EXPECT_EQ(voice(*single, 0).fPendingNote, 52);
@@ -271,62 +274,62 @@ TEST(BlockLoop, VoiceCountOutsideOneToEightIsClamped)
 
 TEST(BlockLoop, VoicesAboveThePolyphonyFreezeAndCarryOn)
 {
-    auto plugin = makePlugin();
-    EventList().noteOn(50, 100).noteOn(55, 100).noteOn(60, 100).sendTo(*plugin);
-    render(*plugin, 100);
-    plugin->setParameter(kPolyphony, polyphonyValue(2));
-    render(*plugin, 100);
-    EXPECT_EQ(voice(*plugin, 1).fSampleCount, 200u);
-    EXPECT_EQ(voice(*plugin, 2).fSampleCount, 100u);
-    EXPECT_EQ(voice(*plugin, 2).getState(), kVoiceSounding);
-    plugin->setParameter(kPolyphony, polyphonyValue(3));
-    render(*plugin, 100);
-    EXPECT_EQ(voice(*plugin, 2).fSampleCount, 200u);
+    auto engine = makeEngine();
+    EventList().noteOn(50, 100).noteOn(55, 100).noteOn(60, 100).sendTo(*engine);
+    render(*engine, 100);
+    engine->setParameter(kPolyphony, polyphonyValue(2));
+    render(*engine, 100);
+    EXPECT_EQ(voice(*engine, 1).fSampleCount, 200u);
+    EXPECT_EQ(voice(*engine, 2).fSampleCount, 100u);
+    EXPECT_EQ(voice(*engine, 2).getState(), kVoiceSounding);
+    engine->setParameter(kPolyphony, polyphonyValue(3));
+    render(*engine, 100);
+    EXPECT_EQ(voice(*engine, 2).fSampleCount, 200u);
 }
 
 TEST(BlockLoop, SuspendResetsAllEightVoices)
 {
-    auto plugin = makePlugin();
+    auto engine = makeEngine();
     EventList events;
     for (int i = 0; i < 8; i++)
         events.noteOn(50 + i, 100);
-    events.sendTo(*plugin);
-    render(*plugin, 300);
-    plugin->setParameter(kPolyphony, polyphonyValue(1));
-    voice(*plugin, 5).fPendingDelay = 30;
-    plugin->dispatcher(effMainsChanged, 0, 0, nullptr, 0.0f);
+    events.sendTo(*engine);
+    render(*engine, 300);
+    engine->setParameter(kPolyphony, polyphonyValue(1));
+    voice(*engine, 5).fPendingDelay = 30;
+    engine->suspend();
     for (int i = 0; i < 8; i++)
     {
-        const SynthVoice& v = voice(*plugin, i);
+        const SynthVoice& v = voice(*engine, i);
         EXPECT_EQ(v.getState(), kVoiceIdle) << "voice " << i;
         EXPECT_FALSE(v.hasPendingNote()) << "voice " << i;
         EXPECT_EQ(v.fStringA.lastOutput(), 0.0f);
         EXPECT_EQ(v.getLevel(), 0.0f);
     }
-    plugin->setParameter(kPolyphony, polyphonyValue(8));
-    expectSilent(render(*plugin, 128));
+    engine->setParameter(kPolyphony, polyphonyValue(8));
+    expectSilent(render(*engine, 128));
 }
 
 TEST(BlockLoop, ConstructionLeavesEveryVoiceIdleAndSilent)
 {
-    auto plugin = makePlugin();
+    auto engine = makeEngine();
     for (int i = 0; i < 8; i++)
     {
-        EXPECT_EQ(voice(*plugin, i).getState(), kVoiceIdle);
-        EXPECT_EQ(voice(*plugin, i).fPendingDelay, -1);
-        EXPECT_EQ(voice(*plugin, i).fPan, 0.5f);
+        EXPECT_EQ(voice(*engine, i).getState(), kVoiceIdle);
+        EXPECT_EQ(voice(*engine, i).fPendingDelay, -1);
+        EXPECT_EQ(voice(*engine, i).fPan, 0.5f);
     }
-    EXPECT_EQ(plugin->fSampleClock, 0u);
+    EXPECT_EQ(engine->fSampleClock, 0u);
 }
 
 TEST(BlockLoop, VoicesDrawTheirNoiseTablesOneAfterAnother)
 {
-    auto plugin = makePlugin(77);
+    auto engine = makeEngine(77);
     RandomSource::seed(77);
     for (int i = 0; i < 8; i++)
     {
         NoiseTable expected(SynthVoice::kNoiseCount);
-        NoiseTable& actual = voice(*plugin, i).fNoise;
+        NoiseTable& actual = voice(*engine, i).fNoise;
         for (int j = 0; j < 4; j++)
             EXPECT_EQ(actual.next(), expected.next()) << "voice " << i;
     }
@@ -334,48 +337,48 @@ TEST(BlockLoop, VoicesDrawTheirNoiseTablesOneAfterAnother)
 
 TEST(ParameterPush, LfoFrequencyReachesOnlyVoicesThatAreNotIdle)
 {
-    auto plugin = pluginWithNote();
-    const uint32_t idleIncrement = voice(*plugin, 1).fLfoA.getIncrement();
+    auto engine = engineWithNote();
+    const uint32_t idleIncrement = voice(*engine, 1).fLfoA.getIncrement();
     TableLfo reference(44100.0f);
     reference.setFrequency(50.0f);
-    plugin->setParameter(kLFO1Freq, 0.5f);
-    plugin->setParameter(kLFO2Freq, 0.5f);
-    plugin->setParameter(kLFOWarpFreq, 0.5f);
-    const SynthVoice& sounding = voice(*plugin, 0);
+    engine->setParameter(kLFO1Freq, 0.5f);
+    engine->setParameter(kLFO2Freq, 0.5f);
+    engine->setParameter(kLFOWarpFreq, 0.5f);
+    const SynthVoice& sounding = voice(*engine, 0);
     EXPECT_EQ(sounding.fLfoA.getIncrement(), reference.getIncrement());
     EXPECT_EQ(sounding.fLfoB.getIncrement(), reference.getIncrement());
     EXPECT_EQ(sounding.fLfoWarp.getIncrement(), reference.getIncrement());
-    EXPECT_EQ(voice(*plugin, 1).fLfoA.getIncrement(), idleIncrement);
+    EXPECT_EQ(voice(*engine, 1).fLfoA.getIncrement(), idleIncrement);
 }
 
 TEST(ParameterPush, FilterSustainMovesTheEnvelopesOfVoicesThatAreNotIdle)
 {
-    auto plugin = pluginWithNote();
-    const float idleLevel = voice(*plugin, 1).fFilterEnv.getLevel();
-    plugin->setParameter(kFilterSustain, 0.3f);
-    EXPECT_EQ(voice(*plugin, 0).fFilterEnv.getLevel(), 0.3f);
-    EXPECT_EQ(voice(*plugin, 1).fFilterEnv.getLevel(), idleLevel);
+    auto engine = engineWithNote();
+    const float idleLevel = voice(*engine, 1).fFilterEnv.getLevel();
+    engine->setParameter(kFilterSustain, 0.3f);
+    EXPECT_EQ(voice(*engine, 0).fFilterEnv.getLevel(), 0.3f);
+    EXPECT_EQ(voice(*engine, 1).fFilterEnv.getLevel(), idleLevel);
 }
 
 TEST(ParameterPush, QualitySetsEveryFiltersUpdateInterval)
 {
-    auto plugin = pluginWithNote();
-    plugin->setParameter(kQuality, 1.0f);
+    auto engine = engineWithNote();
+    engine->setParameter(kQuality, 1.0f);
     for (int i = 0; i < 8; i++)
-        EXPECT_EQ(voice(*plugin, i).fBodyFilter.getUpdateInterval(), 1);
-    plugin->setParameter(kQuality, 0.5f);
+        EXPECT_EQ(voice(*engine, i).fBodyFilter.getUpdateInterval(), 1);
+    engine->setParameter(kQuality, 0.5f);
     for (int i = 0; i < 8; i++)
-        EXPECT_EQ(voice(*plugin, i).fBodyFilter.getUpdateInterval(), 8);
+        EXPECT_EQ(voice(*engine, i).fBodyFilter.getUpdateInterval(), 8);
 }
 
 TEST(ParameterPush, SampleRateReachesEveryVoicesTimeBases)
 {
-    auto plugin = pluginWithNote();
-    plugin->setSampleRate(88200.0f);
-    plugin->setParameter(kLFO1Freq, 0.5f); // the increment follows at the next frequency
+    auto engine = engineWithNote();
+    engine->setSampleRate(88200.0f);
+    engine->setParameter(kLFO1Freq, 0.5f); // the increment follows at the next frequency
     TableLfo reference(88200.0f);
     reference.setFrequency(50.0f);
-    EXPECT_EQ(voice(*plugin, 0).fLfoA.getIncrement(), reference.getIncrement());
+    EXPECT_EQ(voice(*engine, 0).fLfoA.getIncrement(), reference.getIncrement());
 }
 
 TEST(ParameterPush, UnusableSampleRateKeepsTheTimeBasesFinite)
@@ -383,12 +386,12 @@ TEST(ParameterPush, UnusableSampleRateKeepsTheTimeBasesFinite)
     for (float rate : {0.0f, -48000.0f, std::numeric_limits<float>::quiet_NaN(),
                        std::numeric_limits<float>::infinity()})
     {
-        auto plugin = makePlugin();
-        plugin->setSampleRate(rate);
-        EventList().noteOn(60, 100).sendTo(*plugin);
-        const Stereo out = render(*plugin, 2000);
+        auto engine = makeEngine();
+        engine->setSampleRate(rate);
+        EventList().noteOn(60, 100).sendTo(*engine);
+        const Stereo out = render(*engine, 2000);
         for (size_t i = 0; i < out.left.size(); i++)
             ASSERT_TRUE(std::isfinite(out.left[i])) << "rate " << rate << " sample " << i;
-        EXPECT_EQ(voice(*plugin, 0).fDelayA, 44100.0f / noteFrequencyTable()[60] - 1.2999999523f);
+        EXPECT_EQ(voice(*engine, 0).fDelayA, 44100.0f / noteFrequencyTable()[60] - 1.2999999523f);
     }
 }

@@ -1,53 +1,72 @@
-// Shared by the engine tests: a seeded plug-in, MIDI event lists, and block rendering into buffers.
+// Shared by the engine tests: a seeded engine with program 0 applied, MIDI event lists, and block
+// rendering into buffers.
 #pragma once
 
 #include "dsp/RandomSource.h"
+#include "engine/SynthEngine.h"
 #include "engine/SynthVoice.h"
-#include "plugin/SynthPlugin.h"
+#include "params/ProgramBank.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <new>
+#include <utility>
 #include <vector>
 
 namespace enginetest
 {
-// Opcodes the plug-in sent to its host, in order.
-inline std::vector<int32_t>& hostCalls()
+// Parameters moved by MIDI controllers, in order.
+class ControllerRecorder : public ControllerListener
 {
-    static std::vector<int32_t> calls;
-    return calls;
+public:
+    void controllerMoved(int32_t index, float value) override { moves.emplace_back(index, value); }
+    std::vector<std::pair<int32_t, float>> moves;
+};
+
+// The factory bank, for applying stored programs.
+inline const ProgramBank& factoryBank()
+{
+    static const ProgramBank bank = [] {
+        ProgramBank b;
+        b.loadFactoryPresets();
+        return b;
+    }();
+    return bank;
 }
 
-inline intptr_t VSTCALLBACK recordingHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
+// Applies stored program n (0..7 the factory sounds, the rest 'Init') as a program change does.
+inline void selectProgram(SynthEngine& engine, int n)
 {
-    hostCalls().push_back(opcode);
-    return opcode == audioMasterVersion ? 2400 : 0;
+    engine.applyProgram(factoryBank().program(n).fParams);
 }
 
-// The voices' noise tables continue the generator, so every test seeds it before building a plug-in.
-inline std::unique_ptr<SynthPlugin> makePlugin(uint32_t seed = 1)
+// The voices' noise tables continue the generator, so every test seeds it before building an engine. The
+// engine starts as a plug-in does: program 0 applied, every voice reset.
+inline std::unique_ptr<SynthEngine> makeEngine(uint32_t seed = 1)
 {
     RandomSource::seed(seed);
-    return std::make_unique<SynthPlugin>(recordingHost);
+    auto engine = std::make_unique<SynthEngine>();
+    selectProgram(*engine, 0);
+    engine->suspend();
+    return engine;
 }
 
-// A VstEvents record with any number of MIDI events behind it, as hosts build them.
+// MIDI messages with their sample offsets, delivered in order.
 class EventList
 {
 public:
+    struct Message
+    {
+        int deltaFrames;
+        int status;
+        int data1;
+        int data2;
+        int detune;
+    };
+
     EventList& midi(int status, int data1, int data2, int deltaFrames = 0, int detune = 0)
     {
-        VstMidiEvent event{};
-        event.type = kVstMidiType;
-        event.byteSize = sizeof(VstMidiEvent);
-        event.deltaFrames = deltaFrames;
-        event.midiData[0] = static_cast<char>(status);
-        event.midiData[1] = static_cast<char>(data1);
-        event.midiData[2] = static_cast<char>(data2);
-        event.detune = static_cast<char>(detune);
-        fEvents.push_back(event);
+        fMessages.push_back({deltaFrames, status, data1, data2, detune});
         return *this;
     }
     EventList& noteOn(int note, int velocity, int deltaFrames = 0, int detune = 0)
@@ -58,23 +77,15 @@ public:
     EventList& controller(int number, int value) { return midi(0xB0, number, value); }
     EventList& pitchBend(int lsb, int msb) { return midi(0xE0, lsb, msb); }
 
-    VstEvents* get()
+    void sendTo(SynthEngine& engine) const
     {
-        const size_t bytes = sizeof(VstEvents) + fEvents.size() * sizeof(VstEvent*);
-        fStorage.assign(bytes / sizeof(std::max_align_t) + 1, std::max_align_t{});
-        VstEvents* events = new (fStorage.data()) VstEvents{};
-        events->numEvents = static_cast<int32_t>(fEvents.size());
-        VstEvent** list = events->events;
-        for (size_t i = 0; i < fEvents.size(); i++)
-            list[i] = reinterpret_cast<VstEvent*>(&fEvents[i]);
-        return events;
+        for (const Message& m : fMessages)
+            engine.midiEvent(m.deltaFrames, static_cast<uint8_t>(m.status), static_cast<uint8_t>(m.data1),
+                             static_cast<uint8_t>(m.data2), m.detune);
     }
 
-    void sendTo(SynthPlugin& plugin) { plugin.processEvents(get()); }
-
 private:
-    std::vector<VstMidiEvent> fEvents;
-    std::vector<std::max_align_t> fStorage;
+    std::vector<Message> fMessages;
 };
 
 struct Stereo
@@ -89,36 +100,33 @@ struct Stereo
     }
 };
 
-// One block through processReplacing (or process, which adds to fill), without input.
-inline Stereo render(SynthPlugin& plugin, int frames, bool replace = true, float fill = 0.0f)
+// One block, replacing (or adding to fill), without input.
+inline Stereo render(SynthEngine& engine, int frames, bool replace = true, float fill = 0.0f)
 {
     Stereo out{std::vector<float>(static_cast<size_t>(frames), fill),
                std::vector<float>(static_cast<size_t>(frames), fill)};
     float* outputs[2] = {out.left.data(), out.right.data()};
-    if (replace)
-        plugin.processReplacing(nullptr, outputs, frames);
-    else
-        plugin.process(nullptr, outputs, frames);
+    engine.renderBlock(nullptr, outputs, frames, replace);
     return out;
 }
 
-inline Stereo renderWithInput(SynthPlugin& plugin, int frames, float inL, float inR)
+inline Stereo renderWithInput(SynthEngine& engine, int frames, float inL, float inR)
 {
     std::vector<float> left(static_cast<size_t>(frames), inL);
     std::vector<float> right(static_cast<size_t>(frames), inR);
-    float* inputs[2] = {left.data(), right.data()};
+    const float* inputs[2] = {left.data(), right.data()};
     Stereo out{std::vector<float>(static_cast<size_t>(frames)), std::vector<float>(static_cast<size_t>(frames))};
     float* outputs[2] = {out.left.data(), out.right.data()};
-    plugin.processReplacing(inputs, outputs, frames);
+    engine.renderBlock(inputs, outputs, frames, true);
     return out;
 }
 
-inline SynthVoice& voice(SynthPlugin& plugin, int i)
+inline SynthVoice& voice(SynthEngine& engine, int i)
 {
-    return *plugin.fVoices[static_cast<size_t>(i)];
+    return *engine.fVoices[static_cast<size_t>(i)];
 }
 
-// Centre of body type k's twelfth, as the plug-in stores it.
+// Centre of body type k's twelfth, as it is stored.
 inline float bodyValue(int type)
 {
     return (static_cast<float>(type) + 0.5f) / 12.0f;

@@ -75,11 +75,11 @@ constexpr int kNumVariations = sizeof kVariations / sizeof kVariations[0];
 
 Stereo perform(const Variation& variation, int blockSize, bool withBends = true)
 {
-    auto plugin = makePlugin();
-    plugin->setProgram(variation.program);
+    auto engine = makeEngine();
+    selectProgram(*engine, variation.program);
     for (const auto& [index, value] : variation.changes)
-        plugin->setParameter(index, value);
-    render(*plugin, kWarmUp);
+        engine->setParameter(index, value);
+    render(*engine, kWarmUp);
     Stereo out;
     std::vector<float> input(static_cast<size_t>(blockSize));
     for (int start = 0; start < kScriptLength; start += blockSize)
@@ -89,13 +89,13 @@ Stereo perform(const Variation& variation, int blockSize, bool withBends = true)
         for (const TimedEvent& e : kScript)
             if (e.send == start && (withBends || e.status != 0xE0))
                 events.midi(e.status, e.data1, e.data2, e.delta, e.detune);
-        events.sendTo(*plugin);
+        events.sendTo(*engine);
         for (int i = 0; i < frames; i++)
             input[static_cast<size_t>(i)] = (start + i) % 100 < 50 ? variation.input : -variation.input;
         float* inputs[2] = {input.data(), input.data()};
         Stereo block{std::vector<float>(static_cast<size_t>(frames)), std::vector<float>(static_cast<size_t>(frames))};
         float* outputs[2] = {block.left.data(), block.right.data()};
-        plugin->processReplacing(inputs, outputs, frames);
+        engine->renderBlock(inputs, outputs, frames, true);
         out.append(block);
     }
     return out;
@@ -160,13 +160,13 @@ class RegressionRender : public ::testing::TestWithParam<int>
 
 TEST_P(FactoryProgram, SoundsAndItsNotesEndAfterTheirNoteOff)
 {
-    auto plugin = makePlugin();
-    plugin->setProgram(GetParam());
-    const float release = plugin->fCurrentParams[kRelease];
+    auto engine = makeEngine();
+    selectProgram(*engine, GetParam());
+    const float release = engine->fCurrentParams[kRelease];
     const int releaseSamples = static_cast<int>(16.0f * release * release * release * release * 44100.0f);
 
-    EventList().noteOn(48, 100).noteOn(60, 100, 10).noteOn(67, 100, 20).sendTo(*plugin);
-    const Stereo held = render(*plugin, 22050);
+    EventList().noteOn(48, 100).noteOn(60, 100, 10).noteOn(67, 100, 20).sendTo(*engine);
+    const Stereo held = render(*engine, 22050);
     float peak = 0.0f;
     for (size_t i = 0; i < held.left.size(); i++)
     {
@@ -175,17 +175,17 @@ TEST_P(FactoryProgram, SoundsAndItsNotesEndAfterTheirNoteOff)
     }
     EXPECT_GT(peak, 1e-3f);
     EXPECT_LT(peak, 16.0f);
-    const int voices = plugin->activeVoiceCount();
+    const int voices = engine->activeVoiceCount();
     for (int i = 0; i < std::min(voices, 3); i++)
-        EXPECT_EQ(voice(*plugin, i).getState(), kVoiceSounding) << "voice " << i << " before its note-off";
+        EXPECT_EQ(voice(*engine, i).getState(), kVoiceSounding) << "voice " << i << " before its note-off";
 
-    EventList().noteOff(48).noteOff(60).noteOff(67).sendTo(*plugin);
-    const Stereo tail = render(*plugin, releaseSamples + 64);
+    EventList().noteOff(48).noteOff(60).noteOff(67).sendTo(*engine);
+    const Stereo tail = render(*engine, releaseSamples + 64);
     for (size_t i = 0; i < tail.left.size(); i++)
         ASSERT_TRUE(std::isfinite(tail.left[i]) && std::isfinite(tail.right[i])) << "sample " << i;
     for (int i = 0; i < 8; i++)
-        EXPECT_EQ(voice(*plugin, i).getState(), kVoiceIdle) << "voice " << i << " after its release";
-    const Stereo after = render(*plugin, 256);
+        EXPECT_EQ(voice(*engine, i).getState(), kVoiceIdle) << "voice " << i << " after its release";
+    const Stereo after = render(*engine, 256);
     for (size_t i = 0; i < after.left.size(); i++)
         ASSERT_EQ(after.left[i], 0.0f);
 }

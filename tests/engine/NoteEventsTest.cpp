@@ -16,42 +16,42 @@ class NoteEvents : public ::testing::Test
 protected:
     void SetUp() override
     {
-        plugin = makePlugin();
-        render(*plugin, 64);
+        engine = makeEngine();
+        render(*engine, 64);
     }
 
     // Every active voice sounding on notes 48, 50, ...; returns after they have started.
     void fillVoices(int count)
     {
-        plugin->setParameter(kPolyphony, polyphonyValue(count));
+        engine->setParameter(kPolyphony, polyphonyValue(count));
         EventList events;
         for (int i = 0; i < count; i++)
             events.noteOn(48 + 2 * i, 100);
-        events.sendTo(*plugin);
-        render(*plugin, 256);
+        events.sendTo(*engine);
+        render(*engine, 256);
         for (int i = 0; i < count; i++)
-            ASSERT_EQ(voice(*plugin, i).getState(), kVoiceSounding);
+            ASSERT_EQ(voice(*engine, i).getState(), kVoiceSounding);
     }
 
-    std::unique_ptr<SynthPlugin> plugin;
+    std::unique_ptr<SynthEngine> engine;
 };
 } // namespace
 
 TEST_F(NoteEvents, NoteStartsOnTheSampleOfItsDeltaFrames)
 {
-    EventList().noteOn(60, 100, 32).sendTo(*plugin);
-    SynthVoice& v = voice(*plugin, 0);
+    EventList().noteOn(60, 100, 32).sendTo(*engine);
+    SynthVoice& v = voice(*engine, 0);
     EXPECT_EQ(v.fPendingDelay, 32);
     EXPECT_EQ(v.fPendingNote, 60);
     EXPECT_EQ(v.fPendingStamp, 64);
-    EXPECT_EQ(plugin->fNextVoice, 1);
+    EXPECT_EQ(engine->fNextVoice, 1);
     for (int i = 0; i < 32; i++)
     {
-        const Stereo out = render(*plugin, 1);
+        const Stereo out = render(*engine, 1);
         ASSERT_NE(v.getState(), kVoiceSounding) << "sample " << i;
         ASSERT_EQ(out.left[0], 0.0f);
     }
-    render(*plugin, 1);
+    render(*engine, 1);
     EXPECT_EQ(v.getState(), kVoiceSounding);
     EXPECT_EQ(v.fNote, 60);
     EXPECT_EQ(v.fSampleCount, 1u);
@@ -59,59 +59,59 @@ TEST_F(NoteEvents, NoteStartsOnTheSampleOfItsDeltaFrames)
 
 TEST_F(NoteEvents, NoteStartsInsideALargerBlock)
 {
-    EventList().noteOn(60, 100, 32).sendTo(*plugin);
-    render(*plugin, 64);
-    EXPECT_EQ(voice(*plugin, 0).fSampleCount, 32u) << "started on the 33rd sample of the block";
+    EventList().noteOn(60, 100, 32).sendTo(*engine);
+    render(*engine, 64);
+    EXPECT_EQ(voice(*engine, 0).fSampleCount, 32u) << "started on the 33rd sample of the block";
 }
 
 TEST_F(NoteEvents, NegativeDeltaFramesStartAtOnce)
 {
-    EventList().noteOn(60, 100, -5).sendTo(*plugin);
-    EXPECT_EQ(voice(*plugin, 0).fPendingDelay, 0);
-    render(*plugin, 1);
-    EXPECT_EQ(voice(*plugin, 0).getState(), kVoiceSounding);
+    EventList().noteOn(60, 100, -5).sendTo(*engine);
+    EXPECT_EQ(voice(*engine, 0).fPendingDelay, 0);
+    render(*engine, 1);
+    EXPECT_EQ(voice(*engine, 0).getState(), kVoiceSounding);
 }
 
 TEST_F(NoteEvents, TwoNotesOfOneListGoToVoicesZeroAndOne)
 {
-    EventList().noteOn(60, 100, 10).noteOn(64, 90, 10).sendTo(*plugin);
-    EXPECT_EQ(voice(*plugin, 0).fPendingNote, 60);
-    EXPECT_EQ(voice(*plugin, 1).fPendingNote, 64);
-    EXPECT_EQ(plugin->fNextVoice, 2);
+    EventList().noteOn(60, 100, 10).noteOn(64, 90, 10).sendTo(*engine);
+    EXPECT_EQ(voice(*engine, 0).fPendingNote, 60);
+    EXPECT_EQ(voice(*engine, 1).fPendingNote, 64);
+    EXPECT_EQ(engine->fNextVoice, 2);
 }
 
 TEST_F(NoteEvents, FirstPassSkipsAnIdleVoiceWithAPendingNote)
 {
-    voice(*plugin, 0).fPendingDelay = 100;
-    voice(*plugin, 0).fPendingVelocity = 1;
-    EventList().noteOn(60, 100).sendTo(*plugin);
-    EXPECT_EQ(voice(*plugin, 1).fPendingNote, 60);
+    voice(*engine, 0).fPendingDelay = 100;
+    voice(*engine, 0).fPendingVelocity = 1;
+    EventList().noteOn(60, 100).sendTo(*engine);
+    EXPECT_EQ(voice(*engine, 1).fPendingNote, 60);
 }
 
 TEST_F(NoteEvents, SecondPassStealsTheQuietestVoiceLowestIndexFirst)
 {
     fillVoices(8);
     for (int i = 0; i < 8; i++)
-        voice(*plugin, i).fLevel = 0.5f + 0.05f * static_cast<float>(i);
-    voice(*plugin, 6).fLevel = 0.1f;
-    voice(*plugin, 3).fLevel = 0.1f;
-    EventList().noteOn(70, 100).sendTo(*plugin);
-    EXPECT_EQ(voice(*plugin, 3).fPendingNote, 70);
-    EXPECT_EQ(plugin->fNextVoice, 4);
+        voice(*engine, i).fLevel = 0.5f + 0.05f * static_cast<float>(i);
+    voice(*engine, 6).fLevel = 0.1f;
+    voice(*engine, 3).fLevel = 0.1f;
+    EventList().noteOn(70, 100).sendTo(*engine);
+    EXPECT_EQ(voice(*engine, 3).fPendingNote, 70);
+    EXPECT_EQ(engine->fNextVoice, 4);
 }
 
 TEST_F(NoteEvents, SecondPassSkipsVoicesHoldingAPendingNote)
 {
     fillVoices(8);
     for (int i = 0; i < 8; i++)
-        voice(*plugin, i).fLevel = 0.5f;
-    voice(*plugin, 2).fLevel = 0.1f;
-    voice(*plugin, 2).fPendingDelay = 50;
-    voice(*plugin, 2).fPendingVelocity = 64;
-    voice(*plugin, 5).fLevel = 0.2f;
-    EventList().noteOn(70, 100).sendTo(*plugin);
-    EXPECT_EQ(voice(*plugin, 5).fPendingNote, 70);
-    EXPECT_EQ(voice(*plugin, 2).fPendingVelocity, 64) << "the pending note is kept";
+        voice(*engine, i).fLevel = 0.5f;
+    voice(*engine, 2).fLevel = 0.1f;
+    voice(*engine, 2).fPendingDelay = 50;
+    voice(*engine, 2).fPendingVelocity = 64;
+    voice(*engine, 5).fLevel = 0.2f;
+    EventList().noteOn(70, 100).sendTo(*engine);
+    EXPECT_EQ(voice(*engine, 5).fPendingNote, 70);
+    EXPECT_EQ(voice(*engine, 2).fPendingVelocity, 64) << "the pending note is kept";
 }
 
 TEST_F(NoteEvents, ThirdPassTakesALoudVoiceWithoutAPendingNoteFirst)
@@ -119,14 +119,14 @@ TEST_F(NoteEvents, ThirdPassTakesALoudVoiceWithoutAPendingNoteFirst)
     fillVoices(8);
     for (int i = 0; i < 8; i++)
     {
-        SynthVoice& v = voice(*plugin, i);
+        SynthVoice& v = voice(*engine, i);
         v.fLevel = 1.0f; // not below 1: the second pass finds nothing
         v.fPendingDelay = 20;
         v.fPendingVelocity = 50;
     }
-    voice(*plugin, 6).fPendingDelay = -1;
-    EventList().noteOn(70, 100).sendTo(*plugin);
-    EXPECT_EQ(voice(*plugin, 6).fPendingNote, 70);
+    voice(*engine, 6).fPendingDelay = -1;
+    EventList().noteOn(70, 100).sendTo(*engine);
+    EXPECT_EQ(voice(*engine, 6).fPendingNote, 70);
 }
 
 TEST_F(NoteEvents, ThirdPassReplacesThePendingNoteOfLowestVelocity)
@@ -135,19 +135,19 @@ TEST_F(NoteEvents, ThirdPassReplacesThePendingNoteOfLowestVelocity)
     const int velocities[8] = {100, 90, 30, 80, 30, 120, 60, 127};
     for (int i = 0; i < 8; i++)
     {
-        SynthVoice& v = voice(*plugin, i);
+        SynthVoice& v = voice(*engine, i);
         v.fLevel = 2.0f;
         v.fPendingDelay = 20;
         v.fPendingNote = 30;
         v.fPendingVelocity = velocities[i];
     }
-    EventList().noteOn(70, 110, 7).sendTo(*plugin);
-    SynthVoice& chosen = voice(*plugin, 2);
+    EventList().noteOn(70, 110, 7).sendTo(*engine);
+    SynthVoice& chosen = voice(*engine, 2);
     EXPECT_EQ(chosen.fPendingNote, 70);
     EXPECT_EQ(chosen.fPendingVelocity, 110);
     EXPECT_EQ(chosen.fPendingDelay, 7);
-    EXPECT_EQ(voice(*plugin, 4).fPendingNote, 30);
-    EXPECT_EQ(plugin->fNextVoice, 3);
+    EXPECT_EQ(voice(*engine, 4).fPendingNote, 30);
+    EXPECT_EQ(engine->fNextVoice, 3);
 }
 
 TEST_F(NoteEvents, WithoutAnyChoiceTheRotatingIndexDecides)
@@ -155,88 +155,88 @@ TEST_F(NoteEvents, WithoutAnyChoiceTheRotatingIndexDecides)
     fillVoices(8);
     for (int i = 0; i < 8; i++)
     {
-        SynthVoice& v = voice(*plugin, i);
+        SynthVoice& v = voice(*engine, i);
         v.fLevel = 1.0f;
         v.fPendingDelay = 20;
         v.fPendingVelocity = 127;
     }
-    plugin->fNextVoice = 5;
-    EventList().noteOn(70, 100).sendTo(*plugin);
-    EXPECT_EQ(voice(*plugin, 5).fPendingNote, 70);
-    EXPECT_EQ(plugin->fNextVoice, 6);
+    engine->fNextVoice = 5;
+    EventList().noteOn(70, 100).sendTo(*engine);
+    EXPECT_EQ(voice(*engine, 5).fPendingNote, 70);
+    EXPECT_EQ(engine->fNextVoice, 6);
 }
 
 TEST_F(NoteEvents, RotatingIndexBeyondAShrunkPolyphonyStaysInside)
 {
-    plugin->fNextVoice = 6;
-    plugin->setParameter(kPolyphony, polyphonyValue(2));
+    engine->fNextVoice = 6;
+    engine->setParameter(kPolyphony, polyphonyValue(2));
     for (int i = 0; i < 2; i++)
     {
-        SynthVoice& v = voice(*plugin, i);
+        SynthVoice& v = voice(*engine, i);
         v.fPendingDelay = 20;
         v.fPendingVelocity = 127;
     }
-    EventList().noteOn(70, 100).sendTo(*plugin);
-    EXPECT_EQ(voice(*plugin, 0).fPendingNote, 70);
+    EventList().noteOn(70, 100).sendTo(*engine);
+    EXPECT_EQ(voice(*engine, 0).fPendingNote, 70);
     for (int i = 2; i < 8; i++)
-        EXPECT_FALSE(voice(*plugin, i).hasPendingNote()) << "voice " << i;
-    EXPECT_EQ(plugin->fNextVoice, 1);
+        EXPECT_FALSE(voice(*engine, i).hasPendingNote()) << "voice " << i;
+    EXPECT_EQ(engine->fNextVoice, 1);
 }
 
 TEST_F(NoteEvents, ChordIntoOneVoiceKeepsItsLastNote)
 {
-    plugin->setParameter(kPolyphony, 0.0f);
-    EventList().noteOn(60, 100).noteOn(64, 100).noteOn(67, 80).sendTo(*plugin);
-    SynthVoice& v = voice(*plugin, 0);
+    engine->setParameter(kPolyphony, 0.0f);
+    EventList().noteOn(60, 100).noteOn(64, 100).noteOn(67, 80).sendTo(*engine);
+    SynthVoice& v = voice(*engine, 0);
     EXPECT_EQ(v.fPendingNote, 67);
     EXPECT_EQ(v.fPendingVelocity, 80);
-    EXPECT_EQ(plugin->fNextVoice, 0);
+    EXPECT_EQ(engine->fNextVoice, 0);
     for (int i = 1; i < 8; i++)
-        EXPECT_FALSE(voice(*plugin, i).hasPendingNote());
-    render(*plugin, 16);
+        EXPECT_FALSE(voice(*engine, i).hasPendingNote());
+    render(*engine, 16);
     EXPECT_EQ(v.fNote, 67);
     EXPECT_EQ(v.getState(), kVoiceSounding);
 }
 
 TEST_F(NoteEvents, MonophonicNotePlucksIntoTheRingingStrings)
 {
-    plugin->setParameter(kPolyphony, 0.0f);
-    EventList().noteOn(60, 100).sendTo(*plugin);
-    render(*plugin, 1000);
-    SynthVoice& v = voice(*plugin, 0);
+    engine->setParameter(kPolyphony, 0.0f);
+    EventList().noteOn(60, 100).sendTo(*engine);
+    render(*engine, 1000);
+    SynthVoice& v = voice(*engine, 0);
     const float ringing = v.fStringA.lastOutput();
     ASSERT_NE(ringing, 0.0f);
-    EventList().noteOn(62, 100, 4).sendTo(*plugin);
-    render(*plugin, 5);
+    EventList().noteOn(62, 100, 4).sendTo(*engine);
+    render(*engine, 5);
     EXPECT_EQ(v.fNote, 62);
     EXPECT_NE(v.fStringA.lastOutput(), 0.0f) << "the strings are not cleared by the new note";
 }
 
 TEST_F(NoteEvents, NoteOffReleasesEveryVoiceOnThatNote)
 {
-    EventList().noteOn(60, 100).noteOn(60, 90).noteOn(62, 100).sendTo(*plugin);
-    render(*plugin, 200);
-    plugin->setParameter(kPolyphony, 0.0f); // voices 1 and 2 are no longer rendered, but still released
-    EventList().noteOff(60).sendTo(*plugin);
-    EXPECT_EQ(voice(*plugin, 0).fAmpEnv.getStage(), AdsrEnvelope::kRelease);
-    EXPECT_EQ(voice(*plugin, 0).fFilterEnv.getStage(), AdsrEnvelope::kRelease);
-    EXPECT_EQ(voice(*plugin, 1).fAmpEnv.getStage(), AdsrEnvelope::kRelease);
-    EXPECT_NE(voice(*plugin, 2).fAmpEnv.getStage(), AdsrEnvelope::kRelease);
+    EventList().noteOn(60, 100).noteOn(60, 90).noteOn(62, 100).sendTo(*engine);
+    render(*engine, 200);
+    engine->setParameter(kPolyphony, 0.0f); // voices 1 and 2 are no longer rendered, but still released
+    EventList().noteOff(60).sendTo(*engine);
+    EXPECT_EQ(voice(*engine, 0).fAmpEnv.getStage(), AdsrEnvelope::kRelease);
+    EXPECT_EQ(voice(*engine, 0).fFilterEnv.getStage(), AdsrEnvelope::kRelease);
+    EXPECT_EQ(voice(*engine, 1).fAmpEnv.getStage(), AdsrEnvelope::kRelease);
+    EXPECT_NE(voice(*engine, 2).fAmpEnv.getStage(), AdsrEnvelope::kRelease);
 }
 
 TEST_F(NoteEvents, NoteOnWithVelocityZeroOnAnyChannelIsANoteOff)
 {
-    EventList().midi(0x95, 60, 100).sendTo(*plugin);
-    render(*plugin, 200);
-    EventList().midi(0x9C, 60, 0).sendTo(*plugin);
-    EXPECT_EQ(voice(*plugin, 0).fAmpEnv.getStage(), AdsrEnvelope::kRelease);
+    EventList().midi(0x95, 60, 100).sendTo(*engine);
+    render(*engine, 200);
+    EventList().midi(0x9C, 60, 0).sendTo(*engine);
+    EXPECT_EQ(voice(*engine, 0).fAmpEnv.getStage(), AdsrEnvelope::kRelease);
 }
 
 TEST_F(NoteEvents, NoteOffDoesNotReachAPendingNote)
 {
-    EventList().noteOn(65, 100, 10).noteOff(65).sendTo(*plugin);
-    render(*plugin, 100);
-    SynthVoice& v = voice(*plugin, 0);
+    EventList().noteOn(65, 100, 10).noteOff(65).sendTo(*engine);
+    render(*engine, 100);
+    SynthVoice& v = voice(*engine, 0);
     EXPECT_EQ(v.getState(), kVoiceSounding);
     EXPECT_NE(v.fAmpEnv.getStage(), AdsrEnvelope::kRelease);
 }
@@ -244,91 +244,89 @@ TEST_F(NoteEvents, NoteOffDoesNotReachAPendingNote)
 TEST_F(NoteEvents, ControllerSilencesAllVoicesAtOnceButKeepsPendingNotes)
 {
     fillVoices(8);
-    plugin->setParameter(kPolyphony, polyphonyValue(4));
-    voice(*plugin, 7).fPendingDelay = 500; // beyond the present polyphony: it stays frozen
-    voice(*plugin, 7).fPendingNote = 40;
-    voice(*plugin, 7).fPendingVelocity = 40;
-    EventList().controller(126, 0).sendTo(*plugin);
+    engine->setParameter(kPolyphony, polyphonyValue(4));
+    voice(*engine, 7).fPendingDelay = 500; // beyond the present polyphony: it stays frozen
+    voice(*engine, 7).fPendingNote = 40;
+    voice(*engine, 7).fPendingVelocity = 40;
+    EventList().controller(126, 0).sendTo(*engine);
     for (int i = 0; i < 8; i++)
-        EXPECT_EQ(voice(*plugin, i).getState(), kVoiceIdle) << "voice " << i;
-    EXPECT_EQ(voice(*plugin, 7).fPendingDelay, 500);
-    const Stereo out = render(*plugin, 64);
+        EXPECT_EQ(voice(*engine, i).getState(), kVoiceIdle) << "voice " << i;
+    EXPECT_EQ(voice(*engine, 7).fPendingDelay, 500);
+    const Stereo out = render(*engine, 64);
     for (size_t i = 0; i < out.left.size(); i++)
     {
         ASSERT_EQ(out.left[i], 0.0f);
         ASSERT_EQ(out.right[i], 0.0f);
     }
 
-    EventList().noteOn(60, 100, 3).sendTo(*plugin);
-    EventList().controller(126, 0).sendTo(*plugin);
-    render(*plugin, 4);
-    EXPECT_EQ(voice(*plugin, 0).getState(), kVoiceSounding) << "a pending note still starts";
+    EventList().noteOn(60, 100, 3).sendTo(*engine);
+    EventList().controller(126, 0).sendTo(*engine);
+    render(*engine, 4);
+    EXPECT_EQ(voice(*engine, 0).getState(), kVoiceSounding) << "a pending note still starts";
 }
 
-TEST_F(NoteEvents, MappedControllerSetsItsParameterAndUpdatesTheDisplay)
+TEST_F(NoteEvents, MappedControllerSetsItsParameterAndTellsTheListener)
 {
-    hostCalls().clear();
-    EventList().controller(1, 127).sendTo(*plugin);
-    EXPECT_EQ(plugin->getParameter(kFilterSustain), 1.0f);
-    ASSERT_EQ(hostCalls().size(), 1u);
-    EXPECT_EQ(hostCalls()[0], audioMasterUpdateDisplay);
+    ControllerRecorder recorder;
+    engine->setControllerListener(&recorder);
+    EventList().controller(1, 127).sendTo(*engine);
+    EXPECT_EQ(engine->getParameter(kFilterSustain), 1.0f);
+    ASSERT_EQ(recorder.moves.size(), 1u);
+    EXPECT_EQ(recorder.moves[0], std::make_pair(int32_t{kFilterSustain}, 1.0f));
 
-    EventList().controller(107, 64).controller(105, 0).controller(106, 127).sendTo(*plugin);
-    EXPECT_EQ(plugin->getParameter(kWarp), 64.0f / 127.0f);
-    EXPECT_EQ(plugin->getParameter(kLeakageCutoff), 0.0f);
-    EXPECT_EQ(plugin->getParameter(kResonance), 1.0f);
-    EXPECT_EQ(hostCalls().size(), 4u);
+    EventList().controller(107, 64).controller(105, 0).controller(106, 127).sendTo(*engine);
+    EXPECT_EQ(engine->getParameter(kWarp), 64.0f / 127.0f);
+    EXPECT_EQ(engine->getParameter(kLeakageCutoff), 0.0f);
+    EXPECT_EQ(engine->getParameter(kResonance), 1.0f);
+    EXPECT_EQ(recorder.moves.size(), 4u);
+    engine->setControllerListener(nullptr);
 }
 
 TEST_F(NoteEvents, UnmappedAndOutOfRangeControllersAreIgnored)
 {
     float before[kNumParams];
     for (int i = 0; i < kNumParams; i++)
-        before[i] = plugin->getParameter(i);
-    hostCalls().clear();
-    EventList().controller(2, 100).controller(127, 100).controller(0x80, 100).controller(0xFF, 100).sendTo(*plugin);
+        before[i] = engine->getParameter(i);
+    ControllerRecorder recorder;
+    engine->setControllerListener(&recorder);
+    EventList().controller(2, 100).controller(127, 100).controller(0x80, 100).controller(0xFF, 100).sendTo(*engine);
     for (int i = 0; i < kNumParams; i++)
-        EXPECT_EQ(plugin->getParameter(i), before[i]) << "parameter " << i;
-    EXPECT_TRUE(hostCalls().empty());
+        EXPECT_EQ(engine->getParameter(i), before[i]) << "parameter " << i;
+    EXPECT_TRUE(recorder.moves.empty());
+    engine->setControllerListener(nullptr);
 }
 
 TEST_F(NoteEvents, PitchBendTargets)
 {
-    EventList().pitchBend(0, 64).sendTo(*plugin);
-    EXPECT_EQ(plugin->fBendTarget, 1.0f);
-    EventList().pitchBend(0, 0).sendTo(*plugin);
-    EXPECT_EQ(plugin->fBendTarget, std::pow(kCent, 200.0f));
-    EXPECT_NEAR(plugin->fBendTarget, std::pow(2.0, 1.0 / 6.0), 1e-4);
-    EventList().pitchBend(127, 127).sendTo(*plugin);
+    EventList().pitchBend(0, 64).sendTo(*engine);
+    EXPECT_EQ(engine->fBendTarget, 1.0f);
+    EventList().pitchBend(0, 0).sendTo(*engine);
+    EXPECT_EQ(engine->fBendTarget, std::pow(kCent, 200.0f));
+    EXPECT_NEAR(engine->fBendTarget, std::pow(2.0, 1.0 / 6.0), 1e-4);
+    EventList().pitchBend(127, 127).sendTo(*engine);
     const float top = (127.0f + 127.0f / 128.0f) / 128.0f * 2.0f - 1.0f;
-    EXPECT_EQ(plugin->fBendTarget, std::pow(kCent, (0.0f - top) * 200.0f));
-    EXPECT_NEAR(plugin->fBendTarget, std::pow(2.0, -1.0 / 6.0), 1e-3);
-    EXPECT_EQ(plugin->fBendRatio, 1.0f) << "the ratio follows only while blocks render";
+    EXPECT_EQ(engine->fBendTarget, std::pow(kCent, (0.0f - top) * 200.0f));
+    EXPECT_NEAR(engine->fBendTarget, std::pow(2.0, -1.0 / 6.0), 1e-3);
+    EXPECT_EQ(engine->fBendRatio, 1.0f) << "the ratio follows only while blocks render";
 }
 
 TEST_F(NoteEvents, PitchBendShortensTheLoops)
 {
-    plugin->setParameter(kQuality, 1.0f); // retuned every sample
-    plugin->setParameter(kLFO1Amp, 0.0f);
-    EventList().noteOn(69, 100).pitchBend(127, 127).sendTo(*plugin);
-    render(*plugin, 64);
-    render(*plugin, 64);
-    SynthVoice& v = voice(*plugin, 0);
+    engine->setParameter(kQuality, 1.0f); // retuned every sample
+    engine->setParameter(kLFO1Amp, 0.0f);
+    EventList().noteOn(69, 100).pitchBend(127, 127).sendTo(*engine);
+    render(*engine, 64);
+    render(*engine, 64);
+    SynthVoice& v = voice(*engine, 0);
     StringDelayLine reference(kStringCapacity);
-    reference.setDelay(1.0f * (v.fDelayA * plugin->fBendTarget));
+    reference.setDelay(1.0f * (v.fDelayA * engine->fBendTarget));
     EXPECT_EQ(v.fStringA.getDelayCount(), reference.getDelayCount());
     EXPECT_EQ(v.fStringA.getFraction(), reference.getFraction());
 }
 
-TEST_F(NoteEvents, OtherEventsAndStatusesChangeNothing)
+TEST_F(NoteEvents, OtherStatusesChangeNothing)
 {
-    EventList events;
-    events.noteOn(60, 100).noteOn(61, 100).midi(0xA0, 60, 100).midi(0xC0, 5, 0).midi(0xD0, 90, 0).midi(0xF0, 1, 2);
-    VstEvents* list = events.get();
-    list->events[0]->type = kVstSysExType;
-    list->events[1] = nullptr;
-    EXPECT_EQ(plugin->processEvents(list), 1);
-    EXPECT_EQ(plugin->processEvents(nullptr), 1);
+    EventList().midi(0xA0, 60, 100).midi(0xC0, 5, 0).midi(0xD0, 90, 0).midi(0xF0, 1, 2).sendTo(*engine);
     for (int i = 0; i < 8; i++)
-        EXPECT_FALSE(voice(*plugin, i).hasPendingNote());
+        EXPECT_FALSE(voice(*engine, i).hasPendingNote());
 }

@@ -40,7 +40,7 @@ float withSignOf(float magnitude, float sign)
 }
 
 // One sample of a sounding voice, worked out from a copy of its state.
-Expected nextSample(const SynthPlugin& e, const SynthVoice& v, float inL, float inR)
+Expected nextSample(const SynthEngine& e, const SynthVoice& v, float inL, float inR)
 {
     const float* p = e.fCurrentParams;
     const float d = v.fDenormOffset;
@@ -166,7 +166,7 @@ class SignalPath : public ::testing::TestWithParam<PathCase>
 
 TEST_P(SignalPath, EverySampleFollowsTheLoopFormulas)
 {
-    auto plugin = makePlugin();
+    auto engine = makeEngine();
     // No pitch modulation: the loop delays stay put, so the lines can be compared by running them on.
     const std::vector<std::pair<int, float>> common = {
         {kLFO1Amp, 0.0f},     {kLFO2Amp, 0.0f},     {kSaturation1, 0.7f}, {kSaturation2, 0.5f},
@@ -176,13 +176,13 @@ TEST_P(SignalPath, EverySampleFollowsTheLoopFormulas)
         {kBodyType2, bodyValue(5)}, {kLFOWarpAmp, 0.3f}, {kFilterAttack, 0.1f}, {kAttack, 0.05f},
         {kPolyphony, polyphonyValue(1)}};
     for (const auto& [index, value] : common)
-        plugin->setParameter(index, value);
+        engine->setParameter(index, value);
     for (const auto& [index, value] : GetParam().settings)
-        plugin->setParameter(index, value);
-    render(*plugin, 16);
-    EventList().noteOn(57, 110).sendTo(*plugin);
-    SynthVoice& v = voice(*plugin, 0);
-    render(*plugin, 1);
+        engine->setParameter(index, value);
+    render(*engine, 16);
+    EventList().noteOn(57, 110).sendTo(*engine);
+    SynthVoice& v = voice(*engine, 0);
+    render(*engine, 1);
     ASSERT_EQ(v.getState(), kVoiceSounding);
 
     int bothOver = 0;
@@ -190,7 +190,7 @@ TEST_P(SignalPath, EverySampleFollowsTheLoopFormulas)
     {
         const float inL = (0.01f * static_cast<float>(i % 7) - 0.03f) * GetParam().input;
         const float inR = (0.02f - 0.005f * static_cast<float>(i % 5)) * GetParam().input;
-        const Expected expected = nextSample(*plugin, v, inL, inR);
+        const Expected expected = nextSample(*engine, v, inL, inR);
         const float actual = v.renderSample(inL, inR);
         ASSERT_EQ(actual, expected.output) << "sample " << i;
         ASSERT_NO_FATAL_FAILURE(expectSameContents(expected.stringA, v.fStringA, i, "String A"));

@@ -19,37 +19,37 @@ class Voice : public ::testing::Test
 protected:
     void SetUp() override
     {
-        plugin = makePlugin();
-        render(*plugin, 64); // the clock is past 0, as in a running host
+        engine = makeEngine();
+        render(*engine, 64); // the clock is past 0, as in a running host
     }
 
     // Starts a note on voice 0 through a pending note of delay 0, the way note handling does.
     SynthVoice& strike(int note, int velocity = 100, int detune = 0)
     {
-        SynthVoice& v = voice(*plugin, 0);
+        SynthVoice& v = voice(*engine, 0);
         v.fPendingNote = note;
         v.fPendingVelocity = velocity;
         v.fPendingDetune = detune;
-        v.fPendingStamp = static_cast<int>(plugin->fSampleClock);
+        v.fPendingStamp = static_cast<int>(engine->fSampleClock);
         v.fPendingDelay = 0;
-        render(*plugin, 1);
+        render(*engine, 1);
         return v;
     }
 
-    void oneVoice() { plugin->setParameter(kPolyphony, polyphonyValue(1)); }
+    void oneVoice() { engine->setParameter(kPolyphony, polyphonyValue(1)); }
 
-    std::unique_ptr<SynthPlugin> plugin;
+    std::unique_ptr<SynthEngine> engine;
 };
 } // namespace
 
 TEST_F(Voice, PendingNoteWithDelayZeroStartsOnTheNextSample)
 {
-    SynthVoice& v = voice(*plugin, 0);
+    SynthVoice& v = voice(*engine, 0);
     ASSERT_EQ(v.getState(), kVoiceIdle);
     v.fPendingNote = 60;
     v.fPendingVelocity = 100;
     v.fPendingDelay = 0;
-    render(*plugin, 1);
+    render(*engine, 1);
     EXPECT_EQ(v.getState(), kVoiceSounding);
     EXPECT_EQ(v.fNote, 60);
     EXPECT_EQ(v.fVelocity, 100);
@@ -63,9 +63,9 @@ TEST_F(Voice, WaitingVoiceDampsItsOldSoundThenStartsOnTheFourthSample)
 {
     oneVoice();
     SynthVoice& v = strike(60);
-    render(*plugin, 2000);
+    render(*engine, 2000);
     ASSERT_EQ(v.getState(), kVoiceSounding);
-    ASSERT_EQ(v.fGainA, plugin->fCurrentParams[kGain1]);
+    ASSERT_EQ(v.fGainA, engine->fCurrentParams[kGain1]);
 
     v.fPendingNote = 64;
     v.fPendingVelocity = 90;
@@ -74,7 +74,7 @@ TEST_F(Voice, WaitingVoiceDampsItsOldSoundThenStartsOnTheFourthSample)
     float gainB = v.fGainB;
     for (int i = 0; i < 3; i++)
     {
-        render(*plugin, 1);
+        render(*engine, 1);
         gainA *= 0.98f;
         gainB *= 0.98f;
         EXPECT_EQ(v.getState(), kVoiceWaiting) << "sample " << i;
@@ -82,52 +82,52 @@ TEST_F(Voice, WaitingVoiceDampsItsOldSoundThenStartsOnTheFourthSample)
         EXPECT_EQ(v.fGainB, gainB) << "sample " << i;
         EXPECT_EQ(v.fNote, 60);
     }
-    render(*plugin, 1);
+    render(*engine, 1);
     EXPECT_EQ(v.getState(), kVoiceSounding);
     EXPECT_EQ(v.fNote, 64);
-    EXPECT_EQ(v.fGainA, plugin->fCurrentParams[kGain1]);
+    EXPECT_EQ(v.fGainA, engine->fCurrentParams[kGain1]);
     EXPECT_EQ(v.fSampleCount, 1u);
 }
 
 TEST_F(Voice, QuietWaitingVoiceTurnsIdleButKeepsCountingDown)
 {
-    SynthVoice& v = voice(*plugin, 0); // cleared strings: the level is at the followers' floor
+    SynthVoice& v = voice(*engine, 0); // cleared strings: the level is at the followers' floor
     v.fPendingNote = 60;
     v.fPendingVelocity = 100;
     v.fPendingDelay = 5;
     for (int i = 0; i < 5; i++)
     {
-        render(*plugin, 1);
+        render(*engine, 1);
         EXPECT_EQ(v.getState(), kVoiceIdle) << "sample " << i;
         EXPECT_EQ(v.fPendingDelay, 4 - i);
     }
-    render(*plugin, 1);
+    render(*engine, 1);
     EXPECT_EQ(v.getState(), kVoiceSounding);
 }
 
 TEST_F(Voice, NoteStartedBeforeTheFirstRenderedSampleStarts)
 {
-    plugin = makePlugin(); // nothing rendered: the clock and so the stamp are 0
-    EventList().noteOn(60, 100).sendTo(*plugin);
-    ASSERT_EQ(voice(*plugin, 0).fPendingStamp, 0);
-    render(*plugin, 1);
-    EXPECT_EQ(voice(*plugin, 0).getState(), kVoiceSounding);
+    engine = makeEngine(); // nothing rendered: the clock and so the stamp are 0
+    EventList().noteOn(60, 100).sendTo(*engine);
+    ASSERT_EQ(voice(*engine, 0).fPendingStamp, 0);
+    render(*engine, 1);
+    EXPECT_EQ(voice(*engine, 0).getState(), kVoiceSounding);
 }
 
 TEST_F(Voice, DelaysOfNote69AndADetunedStringB)
 {
-    plugin->setParameter(kDetune2, 1.0f / 12.0f); // one semitone
+    engine->setParameter(kDetune2, 1.0f / 12.0f); // one semitone
     SynthVoice& v = strike(69);
     const float f = noteFrequencyTable()[69];
     EXPECT_EQ(v.fDelayA, 44100.0f / f - 1.2999999523f);
     EXPECT_NEAR(v.fDelayA, 98.9273, 1e-3);
-    EXPECT_EQ(v.fDelayB, 44100.0f / (plugin->fDetuneRatio * f) - 1.2999999523f);
+    EXPECT_EQ(v.fDelayB, 44100.0f / (engine->fDetuneRatio * f) - 1.2999999523f);
     EXPECT_NEAR(v.fDelayB, 44100.0 / (440.0 * std::pow(2.0, 1.0 / 12.0)) - 1.3, 2e-3);
 }
 
 TEST_F(Voice, EventDetuneRetunesBothStringsInCents)
 {
-    plugin->setParameter(kDetune2, 0.0f);
+    engine->setParameter(kDetune2, 0.0f);
     SynthVoice& v = strike(69, 100, 50);
     const float f = noteFrequencyTable()[69] * std::pow(kCent, 50.0f);
     EXPECT_EQ(v.fDelayA, 44100.0f / f - 1.2999999523f);
@@ -137,47 +137,47 @@ TEST_F(Voice, EventDetuneRetunesBothStringsInCents)
 
 TEST_F(Voice, NoteStartTakesTheHostsPresentSampleRate)
 {
-    plugin->setSampleRate(48000.0f);
+    engine->setSampleRate(48000.0f);
     SynthVoice& v = strike(69);
     EXPECT_EQ(v.fDelayA, 48000.0f / noteFrequencyTable()[69] - 1.2999999523f);
     TableLfo reference(48000.0f);
-    reference.setFrequency(200.0f * plugin->fCurrentParams[kLFO1Freq] * plugin->fCurrentParams[kLFO1Freq]);
+    reference.setFrequency(200.0f * engine->fCurrentParams[kLFO1Freq] * engine->fCurrentParams[kLFO1Freq]);
     EXPECT_EQ(v.fLfoA.getIncrement(), reference.getIncrement());
 
     // The dispatcher's combined request stores the rate without calling setSampleRate.
-    plugin->dispatcher(effSetBlockSizeAndSampleRate, 0, 256, nullptr, 96000.0f);
+    engine->setNoteSampleRate(96000.0f);
     strike(69);
     EXPECT_EQ(v.fDelayA, 96000.0f / noteFrequencyTable()[69] - 1.2999999523f);
     TableLfo reference96(96000.0f);
-    reference96.setFrequency(200.0f * plugin->fCurrentParams[kLFO2Freq] * plugin->fCurrentParams[kLFO2Freq]);
+    reference96.setFrequency(200.0f * engine->fCurrentParams[kLFO2Freq] * engine->fCurrentParams[kLFO2Freq]);
     EXPECT_EQ(v.fLfoB.getIncrement(), reference96.getIncrement());
 }
 
 TEST_F(Voice, ReleaseTimeFollowsTheSampleRate)
 {
-    plugin->setParameter(kAttack, 0.0f);
-    plugin->setParameter(kRelease, 0.5f); // 16 x 0.5^4 = 1 s
-    plugin->setSampleRate(22050.0f);
+    engine->setParameter(kAttack, 0.0f);
+    engine->setParameter(kRelease, 0.5f); // 16 x 0.5^4 = 1 s
+    engine->setSampleRate(22050.0f);
     SynthVoice& v = strike(60);
-    render(*plugin, 100);
-    EventList().noteOff(60).sendTo(*plugin);
-    render(*plugin, 22000);
+    render(*engine, 100);
+    EventList().noteOff(60).sendTo(*engine);
+    render(*engine, 22000);
     EXPECT_EQ(v.fAmpEnv.getStage(), AdsrEnvelope::kRelease);
-    render(*plugin, 100);
+    render(*engine, 100);
     EXPECT_EQ(v.fAmpEnv.getStage(), AdsrEnvelope::kIdle);
 }
 
 TEST_F(Voice, PanIsCentredWithoutRandomPan)
 {
-    plugin->setParameter(kRandomPan, 0.0f);
+    engine->setParameter(kRandomPan, 0.0f);
     for (int note = 40; note < 48; note++)
         EXPECT_EQ(strike(note).fPan, 0.5f);
 }
 
 TEST_F(Voice, RandomPanIsSeededByClockNoteAndVelocity)
 {
-    plugin->setParameter(kRandomPan, 1.0f);
-    const uint32_t clock = plugin->fSampleClock;
+    engine->setParameter(kRandomPan, 1.0f);
+    const uint32_t clock = engine->fSampleClock;
     SynthVoice& v = strike(60, 127);
     const float velocity = 127.0f * 0.007874016f;
     RandomSource::seed(clock + 60u + static_cast<uint32_t>(velocity * 200.0f));
@@ -191,17 +191,17 @@ TEST_F(Voice, RandomPanIsSeededByClockNoteAndVelocity)
 
 TEST_F(Voice, VelocityGainIsASum)
 {
-    plugin->setParameter(kVelocity2Volume, 0.0f);
+    engine->setParameter(kVelocity2Volume, 0.0f);
     EXPECT_FLOAT_EQ(strike(60, 127).fVelocityGain, 2.0f);
-    plugin->setParameter(kVelocity2Volume, 1.0f);
+    engine->setParameter(kVelocity2Volume, 1.0f);
     EXPECT_FLOAT_EQ(strike(60, 127).fVelocityGain, 1.0f);
     EXPECT_FLOAT_EQ(strike(60, 1).fVelocityGain, 1.0f / 127.0f);
 }
 
 TEST_F(Voice, PluckBrightnessIsLimitedToOne)
 {
-    plugin->setParameter(kBrightness, 0.8f);
-    plugin->setParameter(kVelocity2Brightness, 0.5f);
+    engine->setParameter(kBrightness, 0.8f);
+    engine->setParameter(kVelocity2Brightness, 0.5f);
     SynthVoice& v = strike(60, 127);
     StringDelayLine reference(kStringCapacity);
     reference.setDelay(v.fDelayA);
@@ -213,12 +213,12 @@ TEST_F(Voice, PluckBrightnessIsLimitedToOne)
 
 TEST_F(Voice, EnvelopeSettingsFromTheParameters)
 {
-    plugin->setParameter(kAttack, 0.5f);
-    plugin->setParameter(kRelease, 0.25f);
-    plugin->setParameter(kFilterAttack, 0.75f);
-    plugin->setParameter(kFilterDecay, 1.0f);
-    plugin->setParameter(kFilterSustain, 0.3f);
-    plugin->setParameter(kFilterRelease, 0.0f);
+    engine->setParameter(kAttack, 0.5f);
+    engine->setParameter(kRelease, 0.25f);
+    engine->setParameter(kFilterAttack, 0.75f);
+    engine->setParameter(kFilterDecay, 1.0f);
+    engine->setParameter(kFilterSustain, 0.3f);
+    engine->setParameter(kFilterRelease, 0.0f);
     SynthVoice& v = strike(60);
     const AdsrSettings amp = v.fAmpEnv.getSettings();
     EXPECT_EQ(amp.attack, 1.0f);
@@ -265,15 +265,15 @@ protected:
     void SetUp() override
     {
         Voice::SetUp();
-        plugin->setParameter(kFilterOrder, 1.0f); // 30 sections
-        plugin->setParameter(kResonance, 1.0f);
-        plugin->setParameter(kBodyType2, bodyValue(1)); // set B: "Guitar"
+        engine->setParameter(kFilterOrder, 1.0f); // 30 sections
+        engine->setParameter(kResonance, 1.0f);
+        engine->setParameter(kBodyType2, bodyValue(1)); // set B: "Guitar"
     }
 
     // Starts note 60 on voice 0 directly, so the coefficients are read before any sample updates them.
     SynthVoice& startDirectly(int note = 60)
     {
-        SynthVoice& v = voice(*plugin, 0);
+        SynthVoice& v = voice(*engine, 0);
         v.fNote = note;
         v.startNote(note, 0.8f, 0.1f);
         return v;
@@ -284,16 +284,16 @@ TEST_F(BodySelection, FixedTypesLoadTheirTable)
 {
     for (int type = 0; type < kNumBodyTables; type++)
     {
-        plugin->setParameter(kBodyType1, bodyValue(type));
+        engine->setParameter(kBodyType1, bodyValue(type));
         expectBody(startDirectly(), bodyTable(type), bodyTable(1), 30, 1.0);
     }
 }
 
 TEST_F(BodySelection, OnlyTheFirstOrderCoefficientsAreLoaded)
 {
-    plugin->setParameter(kFilterOrder, 4.0f / 29.0f); // order 5
-    plugin->setParameter(kBodyType1, bodyValue(3));
-    plugin->setParameter(kResonance, 0.5f);
+    engine->setParameter(kFilterOrder, 4.0f / 29.0f); // order 5
+    engine->setParameter(kBodyType1, bodyValue(3));
+    engine->setParameter(kResonance, 0.5f);
     SynthVoice& v = startDirectly();
     EXPECT_EQ(v.fBodyFilter.getOrder(), 5);
     expectBody(v, bodyTable(3), bodyTable(1), 5, 0.5);
@@ -301,7 +301,7 @@ TEST_F(BodySelection, OnlyTheFirstOrderCoefficientsAreLoaded)
 
 TEST_F(BodySelection, RandomDrawsAFixedTableThatDependsOnTheNote)
 {
-    plugin->setParameter(kBodyType1, bodyValue(9));
+    engine->setParameter(kBodyType1, bodyValue(9));
     std::set<int> drawn;
     for (int note = 40; note < 60; note++)
     {
@@ -317,9 +317,9 @@ TEST_F(BodySelection, RandomDrawsAFixedTableThatDependsOnTheNote)
 
 TEST_F(BodySelection, TimeRandomIsSeededByTheClockAndTheSlot)
 {
-    plugin->setParameter(kBodyType1, bodyValue(10));
-    plugin->setParameter(kBodyType2, bodyValue(10));
-    const uint32_t clock = plugin->fSampleClock;
+    engine->setParameter(kBodyType1, bodyValue(10));
+    engine->setParameter(kBodyType2, bodyValue(10));
+    const uint32_t clock = engine->fSampleClock;
     SynthVoice& v = startDirectly();
     double setA[30];
     double setB[30];
@@ -327,7 +327,7 @@ TEST_F(BodySelection, TimeRandomIsSeededByTheClockAndTheSlot)
     WarpedLatticeFilter::randomCoefficients(setB, static_cast<int>(clock), 30);
     expectBody(v, setA, setB, 30, 1.0);
 
-    render(*plugin, 1);
+    render(*engine, 1);
     WarpedLatticeFilter::randomCoefficients(setA, static_cast<int>(clock + 2), 30);
     WarpedLatticeFilter::randomCoefficients(setB, static_cast<int>(clock + 1), 30);
     expectBody(startDirectly(), setA, setB, 30, 1.0);
@@ -335,39 +335,39 @@ TEST_F(BodySelection, TimeRandomIsSeededByTheClockAndTheSlot)
 
 TEST_F(BodySelection, NoteRandomIsSeededByTheNote)
 {
-    plugin->setParameter(kBodyType1, bodyValue(11));
-    plugin->setParameter(kBodyType2, 1.0f); // v = 1 also selects "n-Random"
+    engine->setParameter(kBodyType1, bodyValue(11));
+    engine->setParameter(kBodyType2, 1.0f); // v = 1 also selects "n-Random"
     double set[30];
     WarpedLatticeFilter::randomCoefficients(set, 67, 30);
     expectBody(startDirectly(67), set, set, 30, 1.0);
-    render(*plugin, 100);
+    render(*engine, 100);
     expectBody(startDirectly(67), set, set, 30, 1.0);
 }
 
 TEST_F(BodySelection, EachVoiceFillsItsOwnScratchSet)
 {
-    plugin->setParameter(kBodyType1, bodyValue(11));
-    const double before = plugin->randomBodyTable(0)[0];
+    engine->setParameter(kBodyType1, bodyValue(11));
+    const double before = engine->randomBodyTable(0)[0];
     SynthVoice& v = startDirectly(67);
     double set[30];
     WarpedLatticeFilter::randomCoefficients(set, 67, 30);
     EXPECT_EQ(v.fBodyScratch[0], set[0]);
-    EXPECT_EQ(plugin->randomBodyTable(0)[0], before);
+    EXPECT_EQ(engine->randomBodyTable(0)[0], before);
 }
 
 TEST_F(Voice, WithoutABodyTheFilterAndItsEnvelopeRest)
 {
-    plugin->setParameter(kBodyType1, 0.0f);
-    plugin->setParameter(kBodyType2, 0.0f);
+    engine->setParameter(kBodyType1, 0.0f);
+    engine->setParameter(kBodyType2, 0.0f);
     SynthVoice& v = strike(60);
     const uint32_t processed = v.fBodyFilter.getSampleCount();
-    render(*plugin, 500);
+    render(*engine, 500);
     EXPECT_EQ(v.fBodyFilter.getSampleCount(), processed);
     EXPECT_EQ(v.fFilterEnv.getStage(), AdsrEnvelope::kAttack);
     EXPECT_EQ(v.fFilterEnv.getLevel(), 0.0f);
 
-    plugin->setParameter(kBodyType2, bodyValue(2));
-    render(*plugin, 1);
+    engine->setParameter(kBodyType2, bodyValue(2));
+    render(*engine, 1);
     EXPECT_EQ(v.fBodyFilter.getSampleCount(), processed + 1);
     EXPECT_GT(v.fFilterEnv.getLevel(), 0.0f);
 }
@@ -375,11 +375,11 @@ TEST_F(Voice, WithoutABodyTheFilterAndItsEnvelopeRest)
 // A warp change that the block loop has not glided to yet already shapes the new note's first samples.
 TEST_F(BodySelection, NoteStartTunesTheBodyToTheWarpParameterItself)
 {
-    plugin->setParameter(kWarp, 0.2f);
+    engine->setParameter(kWarp, 0.2f);
     strike(60);
-    render(*plugin, 100); // the filter has run, and the glide has landed on 0.2
-    plugin->setParameter(kWarp, 0.7f);
-    ASSERT_EQ(plugin->fWarpSmoothed, 0.2f);
+    render(*engine, 100); // the filter has run, and the glide has landed on 0.2
+    engine->setParameter(kWarp, 0.7f);
+    ASSERT_EQ(engine->fWarpSmoothed, 0.2f);
     SynthVoice& v = startDirectly();
 
     // With the update phase moved off this sample, one unit impulse into the cleared filter returns
@@ -401,16 +401,16 @@ TEST_F(BodySelection, NoteStartTunesTheBodyToTheWarpParameterItself)
 TEST_F(Voice, NormalQualityRecomputesTheQuantizerEveryFourthSample)
 {
     oneVoice();
-    plugin->setParameter(kQuantization, 0.0f);
-    plugin->setParameter(kLeakage1, 0.5f);
-    plugin->setParameter(kQuality, 0.0f);
+    engine->setParameter(kQuantization, 0.0f);
+    engine->setParameter(kLeakage1, 0.5f);
+    engine->setParameter(kQuality, 0.0f);
     SynthVoice& v = strike(60);
     int changes = 0;
     for (int i = 0; i < 400; i++)
     {
         const float held = v.fHeldCoupling;
         const uint32_t count = v.fSampleCount;
-        render(*plugin, 1);
+        render(*engine, 1);
         if (count % 4 != 0)
             ASSERT_EQ(v.fHeldCoupling, held) << "sample " << count;
         else if (v.fHeldCoupling != held)
@@ -418,13 +418,13 @@ TEST_F(Voice, NormalQualityRecomputesTheQuantizerEveryFourthSample)
     }
     EXPECT_GT(changes, 20);
 
-    plugin->setParameter(kQuality, 1.0f);
+    engine->setParameter(kQuality, 1.0f);
     int offBeat = 0;
     for (int i = 0; i < 400; i++)
     {
         const float held = v.fHeldCoupling;
         const uint32_t count = v.fSampleCount;
-        render(*plugin, 1);
+        render(*engine, 1);
         if (count % 4 != 0 && v.fHeldCoupling != held)
             offBeat++;
     }
@@ -433,25 +433,25 @@ TEST_F(Voice, NormalQualityRecomputesTheQuantizerEveryFourthSample)
 
 TEST_F(Voice, QuantizerOffPassesThePlainLowPassOfA)
 {
-    plugin->setParameter(kQuantization, 0.5f);
+    engine->setParameter(kQuantization, 0.5f);
     SynthVoice& v = strike(60);
-    render(*plugin, 200);
+    render(*engine, 200);
     EXPECT_EQ(v.fHeldCoupling, 0.0f) << "never computed with the stage off";
 }
 
 TEST_F(Voice, NormalQualityRetunesEveryEighthSample)
 {
     oneVoice();
-    plugin->setParameter(kLFO1Amp, 0.5f);
-    plugin->setParameter(kLFO1Freq, 0.5f);
-    plugin->setParameter(kQuality, 0.0f);
+    engine->setParameter(kLFO1Amp, 0.5f);
+    engine->setParameter(kLFO1Freq, 0.5f);
+    engine->setParameter(kQuality, 0.0f);
     SynthVoice& v = strike(60);
     int retunes = 0;
     for (int i = 0; i < 800; i++)
     {
         const int count = v.fStringA.getDelayCount();
         const float fraction = v.fStringA.getFraction();
-        render(*plugin, 1);
+        render(*engine, 1);
         const bool changed = v.fStringA.getDelayCount() != count || v.fStringA.getFraction() != fraction;
         if (v.fSampleCount % 8 != 0)
             ASSERT_FALSE(changed) << "sample " << v.fSampleCount;
@@ -460,12 +460,12 @@ TEST_F(Voice, NormalQualityRetunesEveryEighthSample)
     }
     EXPECT_GT(retunes, 80);
 
-    plugin->setParameter(kQuality, 1.0f);
+    engine->setParameter(kQuality, 1.0f);
     int offBeat = 0;
     for (int i = 0; i < 800; i++)
     {
         const float fraction = v.fStringA.getFraction();
-        render(*plugin, 1);
+        render(*engine, 1);
         if (v.fSampleCount % 8 != 0 && v.fStringA.getFraction() != fraction)
             offBeat++;
     }
@@ -474,32 +474,32 @@ TEST_F(Voice, NormalQualityRetunesEveryEighthSample)
 
 TEST_F(Voice, LfosRunAtTheSameSpeedInBothQualities)
 {
-    plugin->setParameter(kQuality, 0.0f);
+    engine->setParameter(kQuality, 0.0f);
     SynthVoice& v = strike(60);
     const uint32_t phase = v.fLfoA.getPhase();
-    render(*plugin, 80);
+    render(*engine, 80);
     EXPECT_EQ(v.fLfoA.getPhase(), phase + 80u * v.fLfoA.getIncrement());
 }
 
 TEST_F(Voice, DenormalOffsetAlternatesOnRenderedSamplesOnly)
 {
-    SynthVoice& v = voice(*plugin, 0);
+    SynthVoice& v = voice(*engine, 0);
     const float idle = v.fDenormOffset;
-    render(*plugin, 3);
+    render(*engine, 3);
     EXPECT_EQ(v.fDenormOffset, idle) << "an idle voice does not touch it";
     strike(60);
     const float after = v.fDenormOffset;
     EXPECT_EQ(std::fabs(after), 9.9999998e-15f);
-    render(*plugin, 1);
+    render(*engine, 1);
     EXPECT_EQ(v.fDenormOffset, -after);
-    render(*plugin, 1);
+    render(*engine, 1);
     EXPECT_EQ(v.fDenormOffset, after);
 }
 
 TEST_F(Voice, PolarityExactlyOneHalfIsNegative)
 {
     auto renderWith = [](float polarity) {
-        auto p = makePlugin();
+        auto p = makeEngine();
         p->setParameter(kPolarity2, polarity);
         p->setParameter(kMix, 0.5f);
         EventList().noteOn(60, 100).sendTo(*p);
@@ -514,7 +514,7 @@ TEST_F(Voice, StrongCouplingStaysFiniteInEveryFilterPosition)
 {
     for (const float topology : {0.0f, 0.5f, 1.0f})
     {
-        auto p = makePlugin();
+        auto p = makeEngine();
         p->setParameter(kFilterTopology, topology);
         p->setParameter(kLeakage1, 1.0f);
         p->setParameter(kLeakage2, 1.0f);
@@ -555,17 +555,17 @@ TEST(CouplingLimiter, DampsEachSignalByItsFollowersExcessOverThreshold)
 TEST_F(Voice, ANoteEndsWhenItsReleaseFinishes)
 {
     oneVoice();
-    plugin->setParameter(kAttack, 0.0f);
-    plugin->setParameter(kRelease, 0.25f); // 16 x 0.25^4 = 0.0625 s: 2757.25 steps from the sustain level
+    engine->setParameter(kAttack, 0.0f);
+    engine->setParameter(kRelease, 0.25f); // 16 x 0.25^4 = 0.0625 s: 2757.25 steps from the sustain level
     SynthVoice& v = strike(60);
-    render(*plugin, 1000);
-    EventList().noteOff(60).sendTo(*plugin);
-    render(*plugin, 2740);
+    render(*engine, 1000);
+    EventList().noteOff(60).sendTo(*engine);
+    render(*engine, 2740);
     EXPECT_EQ(v.getState(), kVoiceSounding);
     EXPECT_EQ(v.fAmpEnv.getStage(), AdsrEnvelope::kRelease);
-    render(*plugin, 30);
+    render(*engine, 30);
     EXPECT_EQ(v.getState(), kVoiceIdle);
-    const Stereo after = render(*plugin, 64);
+    const Stereo after = render(*engine, 64);
     for (float s : after.left)
         EXPECT_EQ(s, 0.0f);
 }
@@ -573,27 +573,27 @@ TEST_F(Voice, ANoteEndsWhenItsReleaseFinishes)
 TEST_F(Voice, AHeldNoteEndsWhenItsStringsHaveDiedAfterASecond)
 {
     oneVoice();
-    plugin->setParameter(kGain1, 0.0f);
-    plugin->setParameter(kGain2, 0.0f);
-    plugin->setParameter(kLeakage1, 0.0f);
-    plugin->setParameter(kLeakage2, 0.0f);
+    engine->setParameter(kGain1, 0.0f);
+    engine->setParameter(kGain2, 0.0f);
+    engine->setParameter(kLeakage1, 0.0f);
+    engine->setParameter(kLeakage2, 0.0f);
     SynthVoice& v = strike(60);
     // Quick followers: the level drops below 1e-6 as soon as the pluck burst has drained.
     v.fFollowA.setRelease(0.5f);
     v.fFollowB.setRelease(0.5f);
-    render(*plugin, 2000);
+    render(*engine, 2000);
     ASSERT_LT(v.getLevel(), 1e-6f);
-    render(*plugin, 44100 - 2001);
+    render(*engine, 44100 - 2001);
     EXPECT_EQ(v.fSampleCount, 44100u);
     EXPECT_EQ(v.getState(), kVoiceSounding);
-    render(*plugin, 1);
+    render(*engine, 1);
     EXPECT_EQ(v.getState(), kVoiceIdle);
 }
 
 TEST_F(Voice, ResetClearsStringsAndDropsThePendingNote)
 {
     SynthVoice& v = strike(60);
-    render(*plugin, 500);
+    render(*engine, 500);
     v.fPendingDelay = 10;
     v.fPendingNote = 62;
     v.reset(true);
@@ -612,12 +612,12 @@ TEST_F(Voice, ResetClearsStringsAndDropsThePendingNote)
 // Program 4 loads a random body on one slot; with some notes its lattice runs away within half a second.
 TEST_F(Voice, UnstableBodyFilterNeverReachesTheOutputAsInfinityOrNaN)
 {
-    plugin->setProgram(4);
-    EventList().noteOn(72, 110).sendTo(*plugin);
+    selectProgram(*engine, 4);
+    EventList().noteOn(72, 110).sendTo(*engine);
     float peak = 0.0f;
     for (int block = 0; block < 100; block++)
     {
-        const Stereo out = render(*plugin, 1024);
+        const Stereo out = render(*engine, 1024);
         for (size_t i = 0; i < out.left.size(); i++)
         {
             ASSERT_TRUE(std::isfinite(out.left[i]) && std::isfinite(out.right[i]))
@@ -626,7 +626,7 @@ TEST_F(Voice, UnstableBodyFilterNeverReachesTheOutputAsInfinityOrNaN)
         }
     }
     EXPECT_GT(peak, 0.01f) << "the note still sounds";
-    EXPECT_TRUE(std::isfinite(voice(*plugin, 0).fBodyFilter.getLastOutput()));
+    EXPECT_TRUE(std::isfinite(voice(*engine, 0).fBodyFilter.getLastOutput()));
 }
 
 TEST_F(Voice, LoopDrivenToInfinityIsSilencedAndTheNextNotePlays)
@@ -634,16 +634,16 @@ TEST_F(Voice, LoopDrivenToInfinityIsSilencedAndTheNextNotePlays)
     oneVoice();
     SynthVoice& v = strike(60);
     // A cubic saturation diverges for a huge input: the loop overflows within a few samples.
-    plugin->setParameter(kSaturation1, 1.0f);
-    const Stereo blown = renderWithInput(*plugin, 256, 1e30f, 1e30f);
+    engine->setParameter(kSaturation1, 1.0f);
+    const Stereo blown = renderWithInput(*engine, 256, 1e30f, 1e30f);
     for (size_t i = 0; i < blown.left.size(); i++)
         ASSERT_TRUE(std::isfinite(blown.left[i]) && std::isfinite(blown.right[i])) << "sample " << i;
     EXPECT_EQ(v.getState(), kVoiceIdle);
     EXPECT_EQ(v.fStringA.lastOutput(), 0.0f);
 
-    plugin->setParameter(kSaturation1, 0.0f);
-    EventList().noteOn(64, 100).sendTo(*plugin);
-    const Stereo next = render(*plugin, 2000);
+    engine->setParameter(kSaturation1, 0.0f);
+    EventList().noteOn(64, 100).sendTo(*engine);
+    const Stereo next = render(*engine, 2000);
     float peak = 0.0f;
     for (size_t i = 0; i < next.left.size(); i++)
     {
@@ -658,13 +658,13 @@ TEST_F(Voice, SilencedLoopKeepsItsPendingNote)
 {
     oneVoice();
     SynthVoice& v = strike(60);
-    plugin->setParameter(kSaturation1, 1.0f);
-    EventList().noteOn(67, 100, 200).sendTo(*plugin);
-    renderWithInput(*plugin, 100, 1e30f, 1e30f);
+    engine->setParameter(kSaturation1, 1.0f);
+    EventList().noteOn(67, 100, 200).sendTo(*engine);
+    renderWithInput(*engine, 100, 1e30f, 1e30f);
     EXPECT_EQ(v.fPendingNote, 67);
     EXPECT_GT(v.fPendingDelay, 0);
-    plugin->setParameter(kSaturation1, 0.0f);
-    render(*plugin, 150);
+    engine->setParameter(kSaturation1, 0.0f);
+    render(*engine, 150);
     EXPECT_EQ(v.fNote, 67);
     EXPECT_EQ(v.fPendingDelay, -1);
 }

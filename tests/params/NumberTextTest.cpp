@@ -1,5 +1,5 @@
-// The interface's number-to-text rules: float2string, long2string and dB2string.
-#include "plugin/AudioEffect.h"
+// The number-to-text rules every read-out uses: float2string, long2string and dB2string.
+#include "params/NumberText.h"
 
 #include <gtest/gtest.h>
 
@@ -16,15 +16,15 @@ protected:
     // Writes into a sentinel-filled buffer and checks that nothing beyond eight characters and a terminator moved.
     std::string floatText(float value)
     {
-        return capture([&](char* text) { effect.float2string(value, text); });
+        return capture([&](char* text) { float2string(value, text); });
     }
     std::string longText(int32_t value)
     {
-        return capture([&](char* text) { effect.long2string(value, text); });
+        return capture([&](char* text) { long2string(value, text); });
     }
     std::string dbText(float value)
     {
-        return capture([&](char* text) { effect.dB2string(value, text); });
+        return capture([&](char* text) { dB2string(value, text); });
     }
 
     template <typename Writer>
@@ -39,8 +39,6 @@ protected:
             EXPECT_EQ(buffer[i], 0x7F) << "byte " << i << " written";
         return std::string(buffer, length);
     }
-
-    AudioEffect effect{nullptr, 1, 1};
 };
 } // namespace
 

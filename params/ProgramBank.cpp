@@ -1,7 +1,5 @@
-// The program bank: 'Init' records, selection, names, copies and the chunk images handed to the host.
-#include "ProgramBank.h"
-
-#include "SynthPlugin.h"
+// The program bank: 'Init' records, the order in which a program is applied, names.
+#include "params/ProgramBank.h"
 
 #include <cstring>
 
@@ -50,8 +48,9 @@ constexpr float kInitValues[kNumParams] = {
     0.0f,      // kQuality
 };
 
-// Copies at most 23 characters of a name that need not be terminated within its field, then a terminator.
-void copyName(char* destination, const char* source)
+} // namespace
+
+void copyProgramName(char* destination, const char* source)
 {
     size_t length = 0;
     while (length < static_cast<size_t>(kMaxNameChars) && source[length] != '\0')
@@ -59,7 +58,6 @@ void copyName(char* destination, const char* source)
     std::memcpy(destination, source, length);
     destination[length] = '\0';
 }
-} // namespace
 
 // Not the index order: stored programs have always been applied in this order, and each step reaches the
 // voices at once.
@@ -77,77 +75,28 @@ void initProgram(SynthProgram& program)
 {
     std::memcpy(program.fParams, kInitValues, sizeof program.fParams);
     std::memset(program.name, 0, sizeof program.name);
-    copyName(program.name, "Init");
+    copyProgramName(program.name, "Init");
 }
 
-void SynthPlugin::setProgram(int32_t program)
+
+ProgramBank::ProgramBank()
 {
-    if (program < 0 || program >= kNumPrograms)
+    for (SynthProgram& program : fPrograms)
+        initProgram(program);
+}
+
+void ProgramBank::setName(int32_t index, const char* name)
+{
+    if (!isProgram(index) || name == nullptr)
         return;
-    curProgram = program;
-    for (int32_t index : kProgramApplyOrder)
-        setParameter(index, currentProgram().fParams[index]); // read afresh: each call rewrites the record
+    SynthProgram& record = program(index);
+    std::memset(record.name, 0, sizeof record.name);
+    copyProgramName(record.name, name);
 }
 
-void SynthPlugin::setProgramName(char* name)
+void ProgramBank::getName(int32_t index, char* name) const
 {
-    if (name == nullptr)
+    if (!isProgram(index) || name == nullptr)
         return;
-    SynthProgram& program = currentProgram();
-    std::memset(program.name, 0, sizeof program.name);
-    copyName(program.name, name);
-}
-
-void SynthPlugin::getProgramName(char* name)
-{
-    if (name == nullptr)
-        return;
-    copyName(name, currentProgram().name);
-}
-
-bool SynthPlugin::getProgramNameIndexed(int32_t /*category*/, int32_t index, char* text)
-{
-    if (text == nullptr || index < 0 || index >= kNumPrograms)
-        return false;
-    copyName(text, programs[static_cast<size_t>(index)].name);
-    return true;
-}
-
-bool SynthPlugin::copyProgram(int32_t destination)
-{
-    if (destination < 0 || destination >= kNumPrograms)
-        return false;
-    programs[static_cast<size_t>(destination)] = currentProgram();
-    return true;
-}
-
-int32_t SynthPlugin::getChunk(void** data, bool isPreset)
-{
-    if (data == nullptr)
-        return 0;
-    if (isPreset)
-    {
-        *data = &currentProgram();
-        return kPresetChunkSize;
-    }
-    *data = programs.data();
-    return kBankChunkSize;
-}
-
-int32_t SynthPlugin::setChunk(void* data, int32_t byteSize, bool isPreset)
-{
-    if (data == nullptr)
-        return 0;
-    // memmove: a host may hand back the very bytes getChunk lent it.
-    if (isPreset)
-    {
-        if (byteSize != kPresetChunkSize)
-            return 0;
-        std::memmove(&currentProgram(), data, static_cast<size_t>(kPresetChunkSize));
-        return 1;
-    }
-    if (byteSize != kBankChunkSize)
-        return 0;
-    std::memmove(programs.data(), data, static_cast<size_t>(kBankChunkSize));
-    return 1;
+    copyProgramName(name, program(index).name);
 }

@@ -114,7 +114,9 @@ TEST_F(EditorPluginTest, OpenWithoutParentOrDisplayAnswersZeroAndBuildsNothing)
     dispatch(effEditClose);
     dispatch(effEditIdle);
     VstKeyCode key{};
-    EXPECT_EQ(editor->onKeyDown(key), -1);
+    EXPECT_EQ(dispatch(effEditKeyDown, key.character, key.virt, nullptr, key.modifier), -1);
+    toolkit::KeyCode code{};
+    EXPECT_EQ(editor->onKeyDown(code), -1);
     EXPECT_FALSE(editor->onWheel(1.0f));
     EXPECT_EQ(dispatch(effSetEditKnobMode, 0, 2), 1);
     dispatch(effSetEditKnobMode, 0, 0);

@@ -10,7 +10,7 @@
 
 namespace
 {
-class ProgramBank : public ::testing::Test
+class ShellPrograms : public ::testing::Test
 {
 protected:
     std::string indexedName(int32_t index)
@@ -51,7 +51,7 @@ const char* const kFactoryNames[] = {"pneumatic vorn", "chimar", "little dissona
                                      "inner vibration", "rattling vorn cc105", "hybrid 1", "rubbarb"};
 } // namespace
 
-TEST_F(ProgramBank, StartsOnTheFirstFactoryPreset)
+TEST_F(ShellPrograms, StartsOnTheFirstFactoryPreset)
 {
     EXPECT_EQ(plugin.getProgram(), 0);
     EXPECT_EQ(currentName(), "pneumatic vorn");
@@ -63,29 +63,29 @@ TEST_F(ProgramBank, StartsOnTheFirstFactoryPreset)
     EXPECT_EQ(indexedName(-1), "<none>");
 }
 
-TEST_F(ProgramBank, ConstructionAppliesProgramZero)
+TEST_F(ShellPrograms, ConstructionAppliesProgramZero)
 {
     EXPECT_EQ(plugin.getParameter(kPolyphony), 1.0f);
-    EXPECT_EQ(plugin.fVoiceCount, 8);
+    EXPECT_EQ(plugin.engine().fVoiceCount, 8);
     EXPECT_EQ(plugin.getParameter(kBodyType1), 0.875f); // "t-Random"
     EXPECT_EQ(plugin.currentProgram().fParams[kBodyType1], 0.875f);
     EXPECT_EQ(plugin.currentProgram().fParams[kBodyType2], 0.375f); // "Varnesi"
-    EXPECT_EQ(plugin.programBank()[1].fParams[kBodyType1], 0.21475875f) << "not quantised until selected";
+    EXPECT_EQ(plugin.programBank().program(static_cast<int32_t>(1)).fParams[kBodyType1], 0.21475875f) << "not quantised until selected";
 }
 
-TEST_F(ProgramBank, SelectingAnInitProgramQuantisesItsBodyTypes)
+TEST_F(ShellPrograms, SelectingAnInitProgramQuantisesItsBodyTypes)
 {
     plugin.setProgram(8);
     EXPECT_EQ(plugin.getProgram(), 8);
     EXPECT_EQ(plugin.getParameter(kBodyType1), 0.2083333283662796f);
-    EXPECT_EQ(plugin.programBank()[8].fParams[kBodyType1], 0.2083333283662796f);
+    EXPECT_EQ(plugin.programBank().program(static_cast<int32_t>(8)).fParams[kBodyType1], 0.2083333283662796f);
     EXPECT_EQ(plugin.getParameter(kBodyType2), 0.625f);
     EXPECT_EQ(plugin.getParameter(kBrightness), 0.335581f);
     EXPECT_EQ(plugin.getParameter(kLeakageCutoff), 3e-05f);
-    EXPECT_EQ(plugin.fVoiceCount, 4);
+    EXPECT_EQ(plugin.engine().fVoiceCount, 4);
 }
 
-TEST_F(ProgramBank, InitRecordHoldsItsThirtyEightStoredFloats)
+TEST_F(ShellPrograms, InitRecordHoldsItsThirtyEightStoredFloats)
 {
     const float init[kNumParams] = {
         0.335581f,  0.0f,       0.8f,       0.96f,      0.99f,      0.009155f,  0.09999f,   0.011719f,
@@ -96,7 +96,7 @@ TEST_F(ProgramBank, InitRecordHoldsItsThirtyEightStoredFloats)
     };
     for (int32_t program = 8; program < kNumPrograms; program++)
     {
-        const SynthProgram& record = plugin.programBank()[static_cast<size_t>(program)];
+        const SynthProgram& record = plugin.programBank().program(static_cast<int32_t>(static_cast<size_t>(program)));
         for (int32_t i = 0; i < kNumParams; i++)
             EXPECT_EQ(record.fParams[i], init[i]) << "program " << program << " parameter " << i;
         EXPECT_STREQ(record.name, "Init");
@@ -105,7 +105,7 @@ TEST_F(ProgramBank, InitRecordHoldsItsThirtyEightStoredFloats)
     }
 }
 
-TEST_F(ProgramBank, ProgramValuesAreAppliedInTheirFixedOrder)
+TEST_F(ShellPrograms, ProgramValuesAreAppliedInTheirFixedOrder)
 {
     RecordingPlugin recorder;
     recorder.calls.clear();
@@ -116,7 +116,7 @@ TEST_F(ProgramBank, ProgramValuesAreAppliedInTheirFixedOrder)
     EXPECT_EQ(recorder.calls, expected);
 }
 
-TEST_F(ProgramBank, OutOfRangeProgramsAreIgnored)
+TEST_F(ShellPrograms, OutOfRangeProgramsAreIgnored)
 {
     plugin.setProgram(2);
     plugin.setProgram(kNumPrograms);
@@ -124,10 +124,10 @@ TEST_F(ProgramBank, OutOfRangeProgramsAreIgnored)
     EXPECT_EQ(plugin.getProgram(), 2);
 }
 
-TEST_F(ProgramBank, PresetFourIsTheLongestFilter)
+TEST_F(ShellPrograms, PresetFourIsTheLongestFilter)
 {
     plugin.setProgram(4);
-    EXPECT_EQ(plugin.fFilterOrder, 30);
+    EXPECT_EQ(plugin.engine().fFilterOrder, 30);
     char text[32];
     plugin.getParameterName(kQuantization, text);
     EXPECT_STREQ(text, "Quantize");
@@ -135,110 +135,110 @@ TEST_F(ProgramBank, PresetFourIsTheLongestFilter)
     EXPECT_STREQ(text, "2 Q");
 }
 
-TEST_F(ProgramBank, PresetFiveHasFourVoicesAndNoSecondBody)
+TEST_F(ShellPrograms, PresetFiveHasFourVoicesAndNoSecondBody)
 {
     plugin.setProgram(5);
-    EXPECT_EQ(plugin.fVoiceCount, 4);
-    EXPECT_FALSE(plugin.fBodyOn2);
+    EXPECT_EQ(plugin.engine().fVoiceCount, 4);
+    EXPECT_FALSE(plugin.engine().fBodyOn2);
     char text[32];
     plugin.getParameterDisplay(kBodyType2, text);
     EXPECT_STREQ(text, "None");
 }
 
-TEST_F(ProgramBank, FactoryValuesAreTheStoredFloats)
+TEST_F(ShellPrograms, FactoryValuesAreTheStoredFloats)
 {
     const auto& bank = plugin.programBank();
-    EXPECT_EQ(bank[1].fParams[kCutoff2], 0.28100002f);
-    EXPECT_NE(bank[1].fParams[kCutoff2], bank[8].fParams[kCutoff2]) << "0.28100002 is not the 'Init' 0.281";
-    EXPECT_EQ(bank[7].fParams[kVolume], 0.84450483f);
-    EXPECT_EQ(bank[2].fParams[kQuantization], 0.5033418f);
-    EXPECT_EQ(bank[6].fParams[kPolarity2], 0.25504318f);
-    EXPECT_EQ(bank[4].fParams[kLFO2Amp], 0.7315287f);
+    EXPECT_EQ(bank.program(static_cast<int32_t>(1)).fParams[kCutoff2], 0.28100002f);
+    EXPECT_NE(bank.program(static_cast<int32_t>(1)).fParams[kCutoff2], bank.program(static_cast<int32_t>(8)).fParams[kCutoff2]) << "0.28100002 is not the 'Init' 0.281";
+    EXPECT_EQ(bank.program(static_cast<int32_t>(7)).fParams[kVolume], 0.84450483f);
+    EXPECT_EQ(bank.program(static_cast<int32_t>(2)).fParams[kQuantization], 0.5033418f);
+    EXPECT_EQ(bank.program(static_cast<int32_t>(6)).fParams[kPolarity2], 0.25504318f);
+    EXPECT_EQ(bank.program(static_cast<int32_t>(4)).fParams[kLFO2Amp], 0.7315287f);
     for (int p = 0; p < 8; p++)
-        EXPECT_EQ(bank[static_cast<size_t>(p)].fParams[kQuality], 0.0f);
+        EXPECT_EQ(bank.program(static_cast<int32_t>(static_cast<size_t>(p))).fParams[kQuality], 0.0f);
 }
 
-TEST_F(ProgramBank, PresetNamesKeepTheInitBytesAfterTheirTerminator)
+TEST_F(ShellPrograms, PresetNamesKeepTheInitBytesAfterTheirTerminator)
 {
-    const SynthProgram& program = plugin.programBank()[2];
+    const SynthProgram& program = plugin.programBank().program(static_cast<int32_t>(2));
     EXPECT_STREQ(program.name, "little dissonant vorn");
     EXPECT_EQ(program.name[22], '\0');
     EXPECT_EQ(program.name[23], '\0');
 }
 
-TEST_F(ProgramBank, NamesOfTwentyThreeCharactersSurvive)
+TEST_F(ShellPrograms, NamesOfTwentyThreeCharactersSurvive)
 {
     char name[] = "abcdefghijklmnopqrstuvw";
     plugin.setProgramName(name);
     EXPECT_EQ(currentName(), "abcdefghijklmnopqrstuvw");
 }
 
-TEST_F(ProgramBank, LongerNamesAreCutAndTheNextRecordIsUntouched)
+TEST_F(ShellPrograms, LongerNamesAreCutAndTheNextRecordIsUntouched)
 {
-    const SynthProgram neighbour = plugin.programBank()[1];
+    const SynthProgram neighbour = plugin.programBank().program(static_cast<int32_t>(1));
     char name[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     plugin.setProgramName(name);
     EXPECT_EQ(currentName(), "abcdefghijklmnopqrstuvw");
-    EXPECT_EQ(std::memcmp(&neighbour, &plugin.programBank()[1], sizeof neighbour), 0);
+    EXPECT_EQ(std::memcmp(&neighbour, &plugin.programBank().program(static_cast<int32_t>(1)), sizeof neighbour), 0);
     plugin.setProgramName(nullptr);
     plugin.getProgramName(nullptr);
     EXPECT_EQ(currentName(), "abcdefghijklmnopqrstuvw");
 }
 
-TEST_F(ProgramBank, UnterminatedStoredNamesAreReadCut)
+TEST_F(ShellPrograms, UnterminatedStoredNamesAreReadCut)
 {
-    SynthProgram program = plugin.programBank()[0];
+    SynthProgram program = plugin.programBank().program(static_cast<int32_t>(0));
     std::memset(program.name, 'x', sizeof program.name);
     ASSERT_EQ(plugin.setChunk(&program, kPresetChunkSize, true), 1);
     EXPECT_EQ(currentName(), std::string(23, 'x'));
     EXPECT_EQ(indexedName(0), std::string(23, 'x'));
 }
 
-TEST_F(ProgramBank, CopyProgramCopiesTheCurrentRecord)
+TEST_F(ShellPrograms, CopyProgramCopiesTheCurrentRecord)
 {
     EXPECT_TRUE(plugin.copyProgram(31));
     EXPECT_EQ(indexedName(31), "pneumatic vorn");
-    EXPECT_EQ(std::memcmp(&plugin.programBank()[31], &plugin.programBank()[0], sizeof(SynthProgram)), 0);
+    EXPECT_EQ(std::memcmp(&plugin.programBank().program(static_cast<int32_t>(31)), &plugin.programBank().program(static_cast<int32_t>(0)), sizeof(SynthProgram)), 0);
     EXPECT_FALSE(plugin.copyProgram(kNumPrograms));
     EXPECT_FALSE(plugin.copyProgram(-1));
 }
 
-TEST_F(ProgramBank, ChunksAreTheRecordsInPlace)
+TEST_F(ShellPrograms, ChunksAreTheRecordsInPlace)
 {
     void* data = nullptr;
     EXPECT_EQ(plugin.getChunk(&data, false), 5632);
-    EXPECT_EQ(data, plugin.programBank().data());
+    EXPECT_EQ(data, plugin.programBank().records());
     plugin.setProgram(3);
     EXPECT_EQ(plugin.getChunk(&data, true), 176);
-    EXPECT_EQ(data, &plugin.programBank()[3]);
+    EXPECT_EQ(data, &plugin.programBank().program(static_cast<int32_t>(3)));
     EXPECT_EQ(plugin.getChunk(nullptr, true), 0);
 }
 
-TEST_F(ProgramBank, PresetChunkOfTheWrongSizeIsRefused)
+TEST_F(ShellPrograms, PresetChunkOfTheWrongSizeIsRefused)
 {
-    const std::vector<SynthProgram> before = plugin.programBank();
+    const ProgramBank before = plugin.programBank();
     SynthProgram program{};
     EXPECT_EQ(plugin.setChunk(&program, 175, true), 0);
     EXPECT_EQ(plugin.setChunk(&program, 177, true), 0);
     EXPECT_EQ(plugin.setChunk(&program, 5632, true), 0);
     EXPECT_EQ(plugin.setChunk(nullptr, 176, true), 0);
-    EXPECT_EQ(std::memcmp(before.data(), plugin.programBank().data(), kBankChunkSize), 0);
+    EXPECT_EQ(std::memcmp(before.records(), plugin.programBank().records(), kBankChunkSize), 0);
 }
 
-TEST_F(ProgramBank, BankChunkOfTheWrongSizeIsRefused)
+TEST_F(ShellPrograms, BankChunkOfTheWrongSizeIsRefused)
 {
-    const std::vector<SynthProgram> before = plugin.programBank();
+    const ProgramBank before = plugin.programBank();
     std::vector<SynthProgram> bank(kNumPrograms + 1);
     EXPECT_EQ(plugin.setChunk(bank.data(), 5631, false), 0);
     EXPECT_EQ(plugin.setChunk(bank.data(), 176, false), 0);
     EXPECT_EQ(plugin.setChunk(bank.data(), -5632, false), 0);
     EXPECT_EQ(plugin.setChunk(nullptr, 5632, false), 0);
-    EXPECT_EQ(std::memcmp(before.data(), plugin.programBank().data(), kBankChunkSize), 0);
+    EXPECT_EQ(std::memcmp(before.records(), plugin.programBank().records(), kBankChunkSize), 0);
 }
 
-TEST_F(ProgramBank, RestoredPresetIsAppliedOnlyWhenSelected)
+TEST_F(ShellPrograms, RestoredPresetIsAppliedOnlyWhenSelected)
 {
-    SynthProgram program = plugin.programBank()[0];
+    SynthProgram program = plugin.programBank().program(static_cast<int32_t>(0));
     program.fParams[kBrightness] = 0.75f;
     const float applied = plugin.getParameter(kBrightness);
     EXPECT_EQ(plugin.setChunk(&program, 176, true), 1);
@@ -248,7 +248,7 @@ TEST_F(ProgramBank, RestoredPresetIsAppliedOnlyWhenSelected)
     EXPECT_EQ(plugin.getParameter(kBrightness), 0.75f);
 }
 
-TEST_F(ProgramBank, RestoredBankReplacesEveryRecord)
+TEST_F(ShellPrograms, RestoredBankReplacesEveryRecord)
 {
     std::vector<SynthProgram> bank(kNumPrograms);
     for (size_t i = 0; i < bank.size(); i++)
@@ -260,16 +260,16 @@ TEST_F(ProgramBank, RestoredBankReplacesEveryRecord)
     }
     EXPECT_EQ(plugin.setChunk(bank.data(), 5632, false), 1);
     EXPECT_EQ(indexedName(17), "bank 17");
-    EXPECT_EQ(plugin.programBank()[31].fParams[kMix], 31.0f / 32.0f);
+    EXPECT_EQ(plugin.programBank().program(static_cast<int32_t>(31)).fParams[kMix], 31.0f / 32.0f);
 }
 
-TEST_F(ProgramBank, ChunkHandedBackInPlaceIsTakenIntact)
+TEST_F(ShellPrograms, ChunkHandedBackInPlaceIsTakenIntact)
 {
     // Hosts may give back the very buffer getChunk lent them.
     void* data = nullptr;
     const int32_t size = plugin.getChunk(&data, false);
-    const std::vector<SynthProgram> before = plugin.programBank();
+    const ProgramBank before = plugin.programBank();
     EXPECT_EQ(plugin.setChunk(data, size, false), 1);
-    EXPECT_EQ(std::memcmp(before.data(), plugin.programBank().data(), kBankChunkSize), 0);
+    EXPECT_EQ(std::memcmp(before.records(), plugin.programBank().records(), kBankChunkSize), 0);
     EXPECT_EQ(plugin.setChunk(data, plugin.getChunk(&data, true), true), 1);
 }

@@ -1,6 +1,6 @@
 // Parameter names, labels and read-outs, including values far outside 0..1.
-#include "TestHost.h"
-#include "plugin/SynthPlugin.h"
+#include "params/ParameterApplication.h"
+#include "params/ParameterText.h"
 
 #include <gtest/gtest.h>
 
@@ -21,16 +21,16 @@ class ParameterText : public ::testing::Test
 protected:
     std::string display(int32_t index, float value)
     {
-        plugin.setParameter(index, value);
-        return capture([&](char* text) { plugin.getParameterDisplay(index, text); });
+        applyParameter(state, index, value, 0);
+        return capture([&](char* text) { parameterDisplay(index, state.fCurrentParams, text); });
     }
     std::string name(int32_t index)
     {
-        return capture([&](char* text) { plugin.getParameterName(index, text); });
+        return capture([&](char* text) { parameterName(index, state.fCurrentParams, text); });
     }
     std::string label(int32_t index)
     {
-        return capture([&](char* text) { plugin.getParameterLabel(index, text); });
+        return capture([&](char* text) { parameterLabel(index, text); });
     }
 
     // Returns what was written, or "<untouched>" when the buffer was left as it was.
@@ -49,7 +49,7 @@ protected:
         return std::string(buffer, length);
     }
 
-    SynthPlugin plugin{quietHost};
+    ParameterState state;
 };
 } // namespace
 
@@ -120,8 +120,8 @@ TEST_F(ParameterText, ScaledReadOuts)
 TEST_F(ParameterText, QualityAndUnknownIndicesShowEmptyText)
 {
     EXPECT_EQ(display(kQuality, 1.0f), "");
-    EXPECT_EQ(capture([&](char* text) { plugin.getParameterDisplay(kNumParams, text); }), "");
-    EXPECT_EQ(capture([&](char* text) { plugin.getParameterDisplay(-1, text); }), "");
+    EXPECT_EQ(capture([&](char* text) { parameterDisplay(kNumParams, state.fCurrentParams, text); }), "");
+    EXPECT_EQ(capture([&](char* text) { parameterDisplay(-1, state.fCurrentParams, text); }), "");
 }
 
 TEST_F(ParameterText, ThirteenParametersLeaveTheLabelBufferAlone)
@@ -216,7 +216,11 @@ TEST_F(ParameterText, LongReadOutsAreCut)
 
 TEST_F(ParameterText, NullBuffersAreIgnored)
 {
-    plugin.getParameterName(0, nullptr);
-    plugin.getParameterLabel(0, nullptr);
-    plugin.getParameterDisplay(0, nullptr);
+    parameterName(0, state.fCurrentParams, nullptr);
+    parameterLabel(0, nullptr);
+    parameterDisplay(0, state.fCurrentParams, nullptr);
+    char text[kParameterTextSize] = "x";
+    parameterName(0, nullptr, text);
+    parameterDisplay(0, nullptr, text);
+    EXPECT_STREQ(text, "");
 }
