@@ -34,6 +34,7 @@ int signedByte(uint8_t byte)
 // Note-ons wait in their voice for deltaFrames samples; everything else acts before the next block.
 void SynthEngine::midiEvent(int32_t deltaFrames, uint8_t statusByte, uint8_t data1, uint8_t data2, int32_t detune)
 {
+    applyPostedChanges(); // a change posted before the event acts before it
     const int status = statusByte & 0xF0; // every channel plays
     const int32_t stamp = static_cast<int32_t>(fSampleClock);
     switch (status)

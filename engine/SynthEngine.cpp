@@ -66,6 +66,8 @@ SynthEngine::~SynthEngine() = default;
 
 void SynthEngine::setSampleRate(float rate)
 {
+    // Changes posted before the new rate act with the old one (a filter-envelope sustain recomputes its steps).
+    applyPostedChanges();
     // The voices' envelopes and LFOs follow the host's rate; their loop delays take it at every note start.
     fSampleRate = rate;
     for (std::unique_ptr<SynthVoice>& voice : fVoices)
@@ -106,6 +108,11 @@ void SynthEngine::applyProgram(const float values[kNumParams])
         setParameter(index, values[index]);
 }
 
+void SynthEngine::applyPostedChanges()
+{
+    fInbox.take([this](int32_t index, float value) { setParameter(index, value); });
+}
+
 double* SynthEngine::randomBodyTable(int32_t which)
 {
     return which == 0 ? fRandomBody1 : fRandomBody2;
@@ -113,6 +120,7 @@ double* SynthEngine::randomBodyTable(int32_t which)
 
 void SynthEngine::renderBlock(const float* const* inputs, float* const* outputs, int32_t sampleFrames, bool replace)
 {
+    applyPostedChanges();
     if (sampleFrames > 0)
     {
         // A change that arrived between blocks glides linearly across this block.
@@ -183,6 +191,7 @@ void SynthEngine::mixSample(float* out, float inL, float inR)
 
 void SynthEngine::suspend()
 {
+    applyPostedChanges();
     // All eight, also those above the present polyphony.
     for (std::unique_ptr<SynthVoice>& voice : fVoices)
         if (voice != nullptr)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/EngineValues.h"
+#include "engine/ParameterInbox.h"
 #include "params/Parameters.h"
 
 #include <array>
@@ -35,11 +36,20 @@ public:
     void setNoteSampleRate(float rate) { fSampleRate = rate; }
     float getSampleRate() const { return fSampleRate; }
 
-    // Stores, derives and pushes one value (indices outside 0..37 change nothing).
+    // Stores, derives and pushes one value at once (indices outside 0..37 change nothing). Only on the
+    // thread that renders, or while nothing renders.
     void setParameter(int32_t index, float value);
     float getParameter(int32_t index) const;
     // All 38 values in the order stored programs have always been applied in.
     void applyProgram(const float values[kNumParams]);
+
+    // From any thread, also while a block renders: the change takes hold at the start of the next block
+    // (or MIDI event, or suspend); the posts between beginPosting and endPosting take hold together.
+    void postParameter(int32_t index, float value) { fInbox.post(index, value); }
+    void beginPosting() { fInbox.beginBatch(); }
+    void endPosting() { fInbox.endBatch(); }
+    // Applies what was posted; renderBlock, midiEvent and suspend do so first.
+    void applyPostedChanges();
 
     // One MIDI message; note-ons start deltaFrames into the next block, the rest act at once.
     void midiEvent(int32_t deltaFrames, uint8_t status, uint8_t data1, uint8_t data2, int32_t detune = 0);
@@ -70,4 +80,5 @@ public:
 
 private:
     ControllerListener* fControllerListener = nullptr;
+    ParameterInbox fInbox;
 };

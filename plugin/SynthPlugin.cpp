@@ -4,6 +4,7 @@
 
 #include "params/ParameterText.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -21,6 +22,25 @@ constexpr size_t kVendorTextSize = 64;
 void copyText(char* destination, const char* source, size_t size)
 {
     std::snprintf(destination, size, "%s", source);
+}
+
+// The records' values may be written by the audio thread (a MIDI controller) while another thread reads
+// or writes the same record: every access to them is atomic. Names are touched by one thread only.
+float loadValue(const float& value)
+{
+    return std::atomic_ref<const float>(value).load(std::memory_order_relaxed);
+}
+
+void storeValue(float& value, float v)
+{
+    std::atomic_ref<float>(value).store(v, std::memory_order_relaxed);
+}
+
+void copyRecord(SynthProgram& destination, const SynthProgram& source)
+{
+    for (int32_t i = 0; i < kNumParams; i++)
+        storeValue(destination.fParams[i], loadValue(source.fParams[i]));
+    std::memmove(destination.name, source.name, sizeof destination.name);
 }
 } // namespace
 
@@ -54,23 +74,32 @@ intptr_t SynthPlugin::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
     return reply;
 }
 
+void SynthPlugin::store(int32_t index, float value)
+{
+    // The current program is the edit buffer: every change rewrites it.
+    storeValue(currentProgram().fParams[index], value);
+    fValues[index].store(value, std::memory_order_relaxed);
+}
+
 void SynthPlugin::setParameter(int32_t index, float value)
 {
     if (index < 0 || index >= kNumParams)
         return;
-    // The current program is the edit buffer: every change rewrites it.
-    currentProgram().fParams[index] = storedParameterValue(index, value);
-    fEngine.setParameter(index, value);
+    store(index, storedParameterValue(index, value));
+    fEngine.postParameter(index, value);
 }
 
 float SynthPlugin::getParameter(int32_t index)
 {
-    return fEngine.getParameter(index);
+    if (index < 0 || index >= kNumParams)
+        return 0.0f;
+    return fValues[index].load(std::memory_order_relaxed);
 }
 
 void SynthPlugin::controllerMoved(int32_t index, float value)
 {
-    currentProgram().fParams[index] = value;
+    // On the audio thread, inside processEvents: the engine has applied the value already.
+    store(index, value);
     parameterChanged(index);
     updateDisplay();
 }
@@ -129,10 +158,13 @@ void SynthPlugin::setProgram(int32_t program)
     if (!ProgramBank::isProgram(program))
         return;
     curProgram = program;
+    fProgram.store(program);
     // Value by value, in the fixed order, each read afresh: each change rewrites the record (the body types
-    // are stored quantised) and reaches the editor.
+    // are stored quantised) and reaches the editor; the engine takes them all at once.
+    fEngine.beginPosting();
     for (int32_t index : kProgramApplyOrder)
-        setParameter(index, currentProgram().fParams[index]);
+        setParameter(index, loadValue(currentProgram().fParams[index]));
+    fEngine.endPosting();
 }
 
 void SynthPlugin::setProgramName(char* name)
@@ -157,7 +189,7 @@ bool SynthPlugin::copyProgram(int32_t destination)
 {
     if (!ProgramBank::isProgram(destination))
         return false;
-    fBank.program(destination) = currentProgram();
+    copyRecord(fBank.program(destination), currentProgram());
     return true;
 }
 
@@ -179,24 +211,28 @@ int32_t SynthPlugin::setChunk(void* data, int32_t byteSize, bool isPreset)
 {
     if (data == nullptr)
         return 0;
-    // memmove: a host may hand back the very bytes getChunk lent it. Nothing is applied until the next
-    // program selection.
+    // Copied out first: a host may hand back the very bytes getChunk lent it. Nothing is applied until the
+    // next program selection.
+    if (byteSize != (isPreset ? kPresetChunkSize : kBankChunkSize))
+        return 0;
+    SynthProgram incoming[kNumPrograms];
+    std::memcpy(incoming, data, static_cast<size_t>(byteSize));
     if (isPreset)
     {
-        if (byteSize != kPresetChunkSize)
-            return 0;
-        std::memmove(&currentProgram(), data, static_cast<size_t>(kPresetChunkSize));
+        copyRecord(currentProgram(), incoming[0]);
         return 1;
     }
-    if (byteSize != kBankChunkSize)
-        return 0;
-    std::memmove(fBank.records(), data, static_cast<size_t>(kBankChunkSize));
+    for (int32_t p = 0; p < kNumPrograms; p++)
+        copyRecord(fBank.program(p), incoming[p]);
     return 1;
 }
 
 void SynthPlugin::getParameterName(int32_t index, char* text)
 {
-    parameterName(index, fEngine.fCurrentParams, text);
+    float values[kNumParams];
+    for (int32_t i = 0; i < kNumParams; i++)
+        values[i] = getParameter(i);
+    parameterName(index, values, text);
 }
 
 void SynthPlugin::getParameterLabel(int32_t index, char* label)
@@ -206,7 +242,10 @@ void SynthPlugin::getParameterLabel(int32_t index, char* label)
 
 void SynthPlugin::getParameterDisplay(int32_t index, char* text)
 {
-    parameterDisplay(index, fEngine.fCurrentParams, text);
+    float values[kNumParams];
+    for (int32_t i = 0; i < kNumParams; i++)
+        values[i] = getParameter(i);
+    parameterDisplay(index, values, text);
 }
 
 bool SynthPlugin::getOutputProperties(int32_t index, VstPinProperties* properties)

@@ -7,8 +7,14 @@
 #include "params/ProgramBank.h"
 #include "plugin/AudioEffectX.h"
 
+#include <atomic>
 #include <cstdint>
 
+// Threads: the host may call setParameter, setProgram and the chunk requests on any thread, also while
+// its audio thread renders. They store at once (getParameter, the program record and the read-outs answer
+// the new value) and post the change to the engine, which takes it at the start of its next block, all of
+// a program together. The audio thread (processEvents, process, processReplacing) neither locks nor
+// allocates.
 class SynthPlugin : public AudioEffectX, protected ControllerListener
 {
 public:
@@ -19,6 +25,7 @@ public:
     SynthPlugin& operator=(const SynthPlugin&) = delete;
 
     intptr_t dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) override;
+    int32_t getProgram() override { return fProgram.load(); }
     void setParameter(int32_t index, float value) override;
     float getParameter(int32_t index) override;
     void process(float** inputs, float** outputs, int32_t sampleFrames) override;
@@ -46,7 +53,7 @@ public:
     int32_t canDo(char* text) override;
 
     SynthEngine& engine() { return fEngine; }
-    SynthProgram& currentProgram() { return fBank.program(curProgram); }
+    SynthProgram& currentProgram() { return fBank.program(fProgram.load()); }
     const ProgramBank& programBank() const { return fBank; }
 
     static constexpr int32_t kUniqueId = vstFourCC('Z', 'N', 'T', 'H');
@@ -59,6 +66,12 @@ protected:
     virtual void parameterChanged(int32_t /*index*/) {}
 
 private:
+    // The value stored for a parameter, in the current record and as the value getParameter answers.
+    void store(int32_t index, float value);
+
     ProgramBank fBank;
     SynthEngine fEngine;
+    std::atomic<int32_t> fProgram{0};
+    // The values as last set, whatever the engine has taken yet.
+    std::atomic<float> fValues[kNumParams]{};
 };

@@ -66,6 +66,7 @@ TEST_F(ShellPrograms, StartsOnTheFirstFactoryPreset)
 TEST_F(ShellPrograms, ConstructionAppliesProgramZero)
 {
     EXPECT_EQ(plugin.getParameter(kPolyphony), 1.0f);
+    plugin.engine().applyPostedChanges(); // as the next block does
     EXPECT_EQ(plugin.engine().fVoiceCount, 8);
     EXPECT_EQ(plugin.getParameter(kBodyType1), 0.875f); // "t-Random"
     EXPECT_EQ(plugin.currentProgram().fParams[kBodyType1], 0.875f);
@@ -82,6 +83,7 @@ TEST_F(ShellPrograms, SelectingAnInitProgramQuantisesItsBodyTypes)
     EXPECT_EQ(plugin.getParameter(kBodyType2), 0.625f);
     EXPECT_EQ(plugin.getParameter(kBrightness), 0.335581f);
     EXPECT_EQ(plugin.getParameter(kLeakageCutoff), 3e-05f);
+    plugin.engine().applyPostedChanges();
     EXPECT_EQ(plugin.engine().fVoiceCount, 4);
 }
 
@@ -127,6 +129,7 @@ TEST_F(ShellPrograms, OutOfRangeProgramsAreIgnored)
 TEST_F(ShellPrograms, PresetFourIsTheLongestFilter)
 {
     plugin.setProgram(4);
+    plugin.engine().applyPostedChanges();
     EXPECT_EQ(plugin.engine().fFilterOrder, 30);
     char text[32];
     plugin.getParameterName(kQuantization, text);
@@ -138,6 +141,7 @@ TEST_F(ShellPrograms, PresetFourIsTheLongestFilter)
 TEST_F(ShellPrograms, PresetFiveHasFourVoicesAndNoSecondBody)
 {
     plugin.setProgram(5);
+    plugin.engine().applyPostedChanges();
     EXPECT_EQ(plugin.engine().fVoiceCount, 4);
     EXPECT_FALSE(plugin.engine().fBodyOn2);
     char text[32];

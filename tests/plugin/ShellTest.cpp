@@ -64,11 +64,15 @@ TEST(Shell, EveryChangeIsStoredInTheCurrentProgramAndApplied)
     auto shell = makeShell();
     shell->setParameter(kBrightness, 3.5f);
     EXPECT_EQ(shell->currentProgram().fParams[kBrightness], 3.5f);
-    EXPECT_EQ(shell->engine().fCurrentParams[kBrightness], 3.5f);
     EXPECT_EQ(shell->getParameter(kBrightness), 3.5f);
-
     shell->setParameter(kBodyType1, 0.2f);
     EXPECT_EQ(shell->currentProgram().fParams[kBodyType1], 0.2083333283662796f); // 2.5 / 12
+    EXPECT_EQ(shell->getParameter(kBodyType1), 0.2083333283662796f);
+
+    // The engine takes the changes at the start of the next block.
+    EXPECT_NE(shell->engine().fCurrentParams[kBrightness], 3.5f);
+    shell->processReplacing(nullptr, nullptr, 0);
+    EXPECT_EQ(shell->engine().fCurrentParams[kBrightness], 3.5f);
     EXPECT_TRUE(shell->engine().fBodyOn1);
 
     const SynthProgram before = shell->currentProgram();

@@ -6,12 +6,62 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 namespace
 {
 void usage()
 {
     std::fprintf(stderr, "usage: zentharode-compare OLD.so NEW.so [--sessions N] [--seed S] [--steps N] [--wild]\n");
+}
+
+struct Totals
+{
+    long long samples = 0;
+    long long audible = 0;
+};
+
+// 0 when both builds gave the same samples and answers at every step, 1 at the first difference.
+int compareSession(const stress::Library& oldLibrary, const stress::Library& newLibrary, uint32_t seed,
+                   const stress::SessionOptions& options, Totals& totals)
+{
+    const std::vector<stress::Step> steps = stress::makeSession(seed, options);
+    stress::Driver a(oldLibrary.entry);
+    stress::Driver b(newLibrary.entry);
+    if (!a.valid() || !b.valid())
+    {
+        std::fprintf(stderr, "a library made no effect\n");
+        return 2;
+    }
+    for (size_t i = 0; i < steps.size(); i++)
+    {
+        a.play(steps[i]);
+        b.play(steps[i]);
+        const bool sameSamples = a.output().size() == b.output().size()
+                                 && std::memcmp(a.output().data(), b.output().data(),
+                                                a.output().size() * sizeof(float)) == 0;
+        if (!sameSamples || a.texts() != b.texts())
+        {
+            std::printf("session %u differs at step %zu: %s\n", seed, i, stress::describe(steps[i]).c_str());
+            if (a.texts() != b.texts())
+                std::printf("  old answers: %s\n  new answers: %s\n", a.texts().c_str(), b.texts().c_str());
+            for (size_t k = 0; k < a.output().size() && k < b.output().size(); k++)
+                if (std::memcmp(&a.output()[k], &b.output()[k], sizeof(float)) != 0)
+                {
+                    std::printf("  sample %zu: old %.9g new %.9g\n", k, static_cast<double>(a.output()[k]),
+                                static_cast<double>(b.output()[k]));
+                    break;
+                }
+            return 1;
+        }
+        if (steps[i].kind == stress::StepKind::render)
+        {
+            totals.samples += static_cast<long long>(a.output().size());
+            for (float v : a.output())
+                totals.audible += v > 1e-4f || v < -1e-4f;
+        }
+    }
+    return 0;
 }
 } // namespace
 
@@ -52,48 +102,17 @@ int main(int argc, char** argv)
             return 2;
         }
 
-    long long samples = 0;
-    long long audible = 0;
-    for (long n = 0; n < sessions; n++)
+    Totals totals;
+    int result = 0;
+    // Each session on a thread of its own: an instrument's noise tables continue its thread's random
+    // sequence, so a fresh thread makes every session start alike whatever ran before it.
+    for (long n = 0; n < sessions && result == 0; n++)
     {
         const uint32_t sessionSeed = static_cast<uint32_t>(seed + static_cast<unsigned long>(n));
-        const std::vector<stress::Step> steps = stress::makeSession(sessionSeed, options);
-        stress::Driver a(oldLibrary.entry);
-        stress::Driver b(newLibrary.entry);
-        if (!a.valid() || !b.valid())
-        {
-            std::fprintf(stderr, "a library made no effect\n");
-            return 2;
-        }
-        for (size_t i = 0; i < steps.size(); i++)
-        {
-            a.play(steps[i]);
-            b.play(steps[i]);
-            const bool sameSamples = a.output().size() == b.output().size()
-                                     && std::memcmp(a.output().data(), b.output().data(),
-                                                    a.output().size() * sizeof(float)) == 0;
-            if (!sameSamples || a.texts() != b.texts())
-            {
-                std::printf("session %u differs at step %zu: %s\n", sessionSeed, i, stress::describe(steps[i]).c_str());
-                if (a.texts() != b.texts())
-                    std::printf("  old answers: %s\n  new answers: %s\n", a.texts().c_str(), b.texts().c_str());
-                for (size_t k = 0; k < a.output().size() && k < b.output().size(); k++)
-                    if (std::memcmp(&a.output()[k], &b.output()[k], sizeof(float)) != 0)
-                    {
-                        std::printf("  sample %zu: old %.9g new %.9g\n", k, static_cast<double>(a.output()[k]),
-                                    static_cast<double>(b.output()[k]));
-                        break;
-                    }
-                return 1;
-            }
-            if (steps[i].kind == stress::StepKind::render)
-            {
-                samples += static_cast<long long>(a.output().size());
-                for (float v : a.output())
-                    audible += v > 1e-4f || v < -1e-4f;
-            }
-        }
+        std::thread([&] { result = compareSession(oldLibrary, newLibrary, sessionSeed, options, totals); }).join();
     }
-    std::printf("%ld sessions, %lld samples (%lld audible): identical\n", sessions, samples, audible);
+    if (result != 0)
+        return result;
+    std::printf("%ld sessions, %lld samples (%lld audible): identical\n", sessions, totals.samples, totals.audible);
     return 0;
 }
