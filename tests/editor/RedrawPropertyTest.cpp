@@ -10,6 +10,7 @@
 #include <cairo.h>
 
 #include <array>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -66,6 +67,9 @@ float unit()
     return static_cast<float>(RandomSource::rand()) / static_cast<float>(RandomSource::kMax);
 }
 
+// The byte above red is not part of a 24-bit pixel.
+constexpr uint32_t kRgb = 0xFFFFFFu;
+
 struct Picture
 {
     int width = 0;
@@ -73,7 +77,7 @@ struct Picture
     std::vector<uint32_t> pixels;
 };
 
-// Into a picture kept from one sequence to the next.
+// Into a picture kept from one sequence to the next, row by row as the image holds it.
 void capture(cairo_surface_t* image, Picture& p)
 {
     cairo_surface_flush(image);
@@ -83,11 +87,8 @@ void capture(cairo_surface_t* image, Picture& p)
     const unsigned char* data = cairo_image_surface_get_data(image);
     int stride = cairo_image_surface_get_stride(image);
     for (int y = 0; y < p.height; ++y)
-    {
-        const auto* row = reinterpret_cast<const uint32_t*>(data + y * stride);
-        for (int x = 0; x < p.width; ++x)
-            p.pixels[static_cast<size_t>(y * p.width + x)] = row[x] & 0xFFFFFFu;
-    }
+        std::memcpy(&p.pixels[static_cast<size_t>(y * p.width)], data + y * stride,
+                    static_cast<size_t>(p.width) * sizeof(uint32_t));
 }
 
 void writePng(const Picture& p, const std::string& path)
@@ -97,7 +98,7 @@ void writePng(const Picture& p, const std::string& path)
     int stride = cairo_image_surface_get_stride(image);
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x)
-            reinterpret_cast<uint32_t*>(data + y * stride)[x] = p.pixels[static_cast<size_t>(y * p.width + x)];
+            reinterpret_cast<uint32_t*>(data + y * stride)[x] = p.pixels[static_cast<size_t>(y * p.width + x)] & kRgb;
     cairo_surface_mark_dirty(image);
     cairo_surface_write_to_png(image, path.c_str());
     cairo_surface_destroy(image);
@@ -118,11 +119,13 @@ Difference compare(const Picture& a, const Picture& b)
         d.count = -1;
         return d;
     }
+    if (a.pixels == b.pixels)
+        return d;
     for (int y = 0; y < a.height; ++y)
         for (int x = 0; x < a.width; ++x)
         {
             size_t i = static_cast<size_t>(y * a.width + x);
-            if (a.pixels[i] == b.pixels[i])
+            if (((a.pixels[i] ^ b.pixels[i]) & kRgb) == 0)
                 continue;
             ++d.count;
             d.box = {std::min(d.box.left, x), std::min(d.box.top, y), std::max(d.box.right, x + 1),
