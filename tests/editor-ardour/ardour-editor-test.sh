@@ -13,7 +13,7 @@ plugin=$(realpath "$1")
 tool=$(realpath "$2")
 reference=$(realpath "$3")
 out=$(realpath -m "$4")
-limit=${ARDOUR_TEST_LIMIT:-100} # seconds for the whole test, below CTest's timeout
+limit=${ARDOUR_TEST_LIMIT:-110} # seconds for the whole test, below CTest's timeout
 
 ardour=/usr/bin/ardour
 ardour_lua=/usr/bin/ardour7-lua
@@ -217,7 +217,7 @@ for attempt in $(seq 1 $start_attempts); do
         XDG_CACHE_HOME="$home/.cache" XDG_DATA_HOME="$home/.local/share" DISPLAY="$DISPLAY" LANG=C.UTF-8 \
         NO_AT_BRIDGE=1 "$ardour" -a -n "$session/zt.ardour") >"$tmp/ardour.log" 2>&1 &
     ardour_pid=$!
-    if poll 20 editor_or_exit && ardour_alive; then
+    if poll 25 editor_or_exit && ardour_alive; then
         break
     fi
     step "Ardour did not come up (attempt $attempt), starting it again"
