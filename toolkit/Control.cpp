@@ -1,4 +1,4 @@
-// Controls: value keeping, change detection against the last drawn value, wheel steps, edit brackets.
+// Controls: value keeping, change detection for drawing and for reporting, wheel steps, edit brackets.
 #include "Control.h"
 
 #include "Frame.h"
@@ -15,6 +15,7 @@ Control::Control(const Rect& size, ControlListener* listener, int32_t tag) : Vie
 void Control::setValue(float value)
 {
     fValue = std::isnan(value) ? fMin : value;
+    fReportedValue = fValue;
 }
 
 void Control::bounceValue()
@@ -48,7 +49,11 @@ void Control::setDirty(bool dirty)
 
 void Control::notifyIfChanged(DrawContext* context)
 {
-    if (fValue != fOldValue && fListener != nullptr)
+    if (!hasUnreportedChange())
+        return;
+    // Before the call: the listener may set the value it keeps, which then counts as known.
+    fReportedValue = fValue;
+    if (fListener != nullptr)
         fListener->valueChanged(context, this);
 }
 

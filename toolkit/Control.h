@@ -21,7 +21,8 @@ class Control : public View
 public:
     Control(const Rect& size, ControlListener* listener, int32_t tag);
 
-    // Not-a-number counts as the minimum; other values are kept as given until the next clamp.
+    // Not-a-number counts as the minimum; other values are kept as given until the next clamp. A value set
+    // from outside is what the listener knows: user changes are reported against it.
     virtual void setValue(float value);
     float getValue() const { return fValue; }
     float getMin() const { return fMin; }
@@ -48,7 +49,9 @@ public:
     void endEdit();
 
 protected:
-    // Tells the listener when the value differs from the one drawn last.
+    // Does the value differ from the one the listener last heard of (or set)?
+    bool hasUnreportedChange() const { return fValue != fReportedValue; }
+    // Tells the listener when the value differs from the one it last heard of (or set).
     void notifyIfChanged(DrawContext* context);
     // One pass of a mouse drag after the value moved: clamp, report, let the host idle; answers where the
     // pointer is now.
@@ -62,6 +65,9 @@ protected:
     float fDefaultValue = 0.5f;
     float fWheelInc = 0.1f;
     float fOldValue = -1.0f; // a new control is drawn once
+    // Not the value drawn last: keys change the value without drawing, so a second key that returns to the
+    // drawn value must still be reported.
+    float fReportedValue = 0.0f;
 };
 
 } // namespace toolkit

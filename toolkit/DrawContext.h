@@ -84,6 +84,24 @@ protected:
     void setSource(Colour colour);
 };
 
+// Moves a context's origin for the length of a scope and puts the previous origin back however the scope ends.
+class OriginScope
+{
+public:
+    OriginScope(DrawContext& context, Point origin) : fContext(context), fSaved(context.getOffset())
+    {
+        context.setOffset(origin);
+    }
+    ~OriginScope() { fContext.setOffset(fSaved); }
+
+    OriginScope(const OriginScope&) = delete;
+    OriginScope& operator=(const OriginScope&) = delete;
+
+private:
+    DrawContext& fContext;
+    Point fSaved;
+};
+
 // An image of its own, filled with a background colour, that can be copied to another context.
 class OffscreenContext : public DrawContext
 {

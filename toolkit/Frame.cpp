@@ -46,6 +46,7 @@ void Frame::drawBackground(DrawContext& context)
 
 void Frame::drawAll()
 {
+    OriginScope atFrameCorner(*fContext, {});
     draw(*fContext);
     show();
 }
@@ -54,6 +55,9 @@ void Frame::idle()
 {
     if (fWindow != nullptr)
         fWindow->processEvents(*this, fTracking);
+    // Idle also runs inside a control's drag loop (the owner's idle work during mouse tracking), while the
+    // context's origin is still at the corner of the control's container: the frame draws from its own corner.
+    OriginScope atFrameCorner(*fContext, {});
     bool drew = false;
     if (fDirty)
     {
@@ -137,10 +141,8 @@ bool Frame::onWheelAt(Point where, float distance, int buttons, bool toFocus)
     if (toFocus && fFocus != nullptr)
     {
         Point origin = fFocus->parentOrigin();
-        Point saved = fContext->getOffset();
-        fContext->setOffset(origin);
+        OriginScope atParent(*fContext, origin);
         taken = fFocus->onWheel(*fContext, {where.x - origin.x, where.y - origin.y}, distance);
-        fContext->setOffset(saved);
     }
     else
     {

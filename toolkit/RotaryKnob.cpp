@@ -81,7 +81,7 @@ void RotaryKnob::mouse(DrawContext& context, Point where)
     if ((buttons & kControl) != 0)
     {
         fValue = fDefaultValue;
-        if (isDirty())
+        if (hasUnreportedChange())
         {
             beginEdit();
             notifyIfChanged(&context);

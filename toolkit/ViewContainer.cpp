@@ -80,11 +80,10 @@ void ViewContainer::draw(DrawContext& context)
     }
     else
     {
-        Point saved = context.getOffset();
-        context.setOffset({saved.x + fRect.left, saved.y + fRect.top});
+        Point outer = context.getOffset();
+        OriginScope inside(context, {outer.x + fRect.left, outer.y + fRect.top});
         drawBackground(context);
         drawChildren(context);
-        context.setOffset(saved);
     }
     setDirty(false);
 }
@@ -103,10 +102,9 @@ void ViewContainer::mouse(DrawContext& context, Point where)
     View* target = childAt(local);
     if (target == nullptr)
         return;
-    Point saved = context.getOffset();
-    context.setOffset({saved.x + fRect.left, saved.y + fRect.top});
+    Point outer = context.getOffset();
+    OriginScope inside(context, {outer.x + fRect.left, outer.y + fRect.top});
     target->mouse(context, local);
-    context.setOffset(saved);
 }
 
 bool ViewContainer::onWheel(DrawContext& context, Point where, float distance)
@@ -115,11 +113,9 @@ bool ViewContainer::onWheel(DrawContext& context, Point where, float distance)
     View* target = childAt(local);
     if (target == nullptr)
         return false;
-    Point saved = context.getOffset();
-    context.setOffset({saved.x + fRect.left, saved.y + fRect.top});
-    bool taken = target->onWheel(context, local, distance);
-    context.setOffset(saved);
-    return taken;
+    Point outer = context.getOffset();
+    OriginScope inside(context, {outer.x + fRect.left, outer.y + fRect.top});
+    return target->onWheel(context, local, distance);
 }
 
 bool ViewContainer::onDrop(const char* const* items, int count, int kind, Point where)

@@ -4,7 +4,7 @@ set -euo pipefail
 
 build_packages=(cmake make g++ pkg-config libgtest-dev libbenchmark-dev libcairo2-dev libx11-dev libxtst-dev
                 libfontconfig1-dev fonts-liberation libsmf-dev libsndfile1-dev)
-test_packages=(xvfb xauth ardour qtractor)
+test_packages=(xvfb xauth ardour qtractor xdotool)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-build}" = "test" ]; then

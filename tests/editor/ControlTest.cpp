@@ -246,6 +246,33 @@ TEST_F(SliderTest, ArrowKeysStepAndOtherKeysAreLeft)
     EXPECT_EQ(h.listener.contexts[0], nullptr);
 }
 
+TEST_F(SliderTest, ChangesAreReportedAgainstWhatTheListenerKnowsNotWhatWasDrawn)
+{
+    // A listener that does not redraw, as for keys, which come without a drawing context.
+    struct Counting : ControlListener
+    {
+        std::vector<float> values;
+        void valueChanged(DrawContext*, Control* control) override { values.push_back(control->getValue()); }
+    } counting;
+    auto* s = h.add(std::make_unique<VerticalBarSlider>(kSliderRect, &counting, kTag, kTeal, kGold, BarSlider::kCentre));
+    s->setValue(0.5f);
+    s->setDirty(false); // drawn at 0.5
+    KeyCode down{0, kKeyDown, 0};
+    s->onKeyDown(down);
+    // Back to the drawn value: still a change for the listener, which heard of 0.4 last.
+    h.press(row(10), kControl | kLButton);
+    ASSERT_EQ(counting.values.size(), 2u);
+    EXPECT_EQ(counting.values[1], 0.5f);
+    // A value set from outside (the plug-in's) is known as well.
+    s->setValue(0.25f);
+    h.press(row(10), kControl | kLButton);
+    ASSERT_EQ(counting.values.size(), 3u);
+    EXPECT_EQ(counting.values[2], 0.5f);
+    s->setValue(0.5f);
+    h.press(row(10), kControl | kLButton);
+    EXPECT_EQ(counting.values.size(), 3u);
+}
+
 TEST_F(SliderTest, HorizontalStylesPlaceTheBarAndReadThePointer)
 {
     Harness local;
