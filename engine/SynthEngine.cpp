@@ -5,6 +5,7 @@
 #include "engine/SynthVoice.h"
 #include "params/ProgramBank.h"
 
+#include <cmath>
 #include <memory>
 
 namespace
@@ -30,6 +31,13 @@ constexpr int kNormalQualityInterval = 8;
 float lfoFrequency(float p)
 {
     return 200.0f * p * p;
+}
+
+// Out-of-range values may make the sound odd, never non-finite: input and output samples that are not
+// finite numbers count as silence.
+float finiteOrZero(float x)
+{
+    return std::isfinite(x) ? x : 0.0f;
 }
 } // namespace
 
@@ -121,6 +129,11 @@ double* SynthEngine::randomBodyTable(int32_t which)
 void SynthEngine::renderBlock(const float* const* inputs, float* const* outputs, int32_t sampleFrames, bool replace)
 {
     applyPostedChanges();
+    // A ramp that lost its way (a non-finite value was applied) starts again from its target.
+    if (!std::isfinite(fWarpSmoothed))
+        fWarpSmoothed = fCurrentParams[kWarp];
+    if (!std::isfinite(fBendRatio))
+        fBendRatio = fBendTarget;
     if (sampleFrames > 0)
     {
         // A change that arrived between blocks glides linearly across this block.
@@ -136,12 +149,12 @@ void SynthEngine::renderBlock(const float* const* inputs, float* const* outputs,
 
         for (int32_t i = 0; i < sampleFrames; i++)
         {
-            const float inL = inLeft != nullptr ? inLeft[i] : 0.0f;
-            const float inR = inRight != nullptr ? inRight[i] : 0.0f;
+            const float inL = inLeft != nullptr ? finiteOrZero(inLeft[i]) : 0.0f;
+            const float inR = inRight != nullptr ? finiteOrZero(inRight[i]) : 0.0f;
             float pair[2];
             mixSample(pair, inL, inR);
-            const float left = pair[0] * fOutputGain;
-            const float right = pair[1] * fOutputGain;
+            const float left = finiteOrZero(pair[0] * fOutputGain);
+            const float right = finiteOrZero(pair[1] * fOutputGain);
             if (replace)
             {
                 if (outLeft != nullptr)

@@ -88,6 +88,7 @@ void SynthVoice::reset(bool full)
 
 void SynthVoice::silenceBrokenLoop()
 {
+    fRunaways += 1;
     fState = kVoiceIdle; // a pending note still starts on time
     clearSound();
     fCouplingLowpass = fHeldCoupling = 0.0f;
@@ -142,6 +143,8 @@ void SynthVoice::startNote(int note, float velocity, float brightness)
                        + static_cast<uint32_t>(truncToInt32(velocity * 200.0f)));
     const int r = RandomSource::rand() % 1000;
     fPan = (static_cast<float>(r) / kPanSpread - 0.5f) * p[kRandomPan] + 0.5f;
+    if (!std::isfinite(fPan))
+        fPan = 0.5f; // a non-finite spread pans to the centre rather than poisoning the mix
 
     if (fDelayA < 0.0f)
         fDelayA = 0.0f;

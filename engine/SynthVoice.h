@@ -98,6 +98,7 @@ public:
     int fPendingDetune = 0;
     int fPendingVelocity = 0;
     int fPendingDelay = -1; // samples to wait before the pending note starts; negative when none waits
+    uint32_t fRunaways = 0;  // loops silenced since construction
     // Filled by "t-Random" and "n-Random" just before it is copied into the filter; each voice has its own
     // so the audio thread never shares it with a parameter change.
     std::array<double, kBodyCapacity> fBodyScratch{};
@@ -120,11 +121,16 @@ private:
     static constexpr float kOutputPosition = 0.66666669f; // from here up: body filter on the output
     static constexpr float kBToAPosition = 0.33333334f;   // above: body filter in the B->A path
     static constexpr double kStartMorph = static_cast<double>(1e-7f); // practically set A alone
+    // Strings, their mix and the voice's output stay within a few units in any playing at 44.1 kHz and
+    // above (the factory programs peak near 2): 100 is some 30 dB above that, yet eight voices at it still
+    // stay within +-1000 at the output. Only loops that run away (a cubic saturation out of its basin, an
+    // unstable body on the output, loops shorter than two samples at low rates) ever reach it.
+    static constexpr float kRunawayCeiling = 100.0f;
 
     void startPendingNote();
     // Strings, filter and loop states back to silence.
     void clearSound();
-    // A loop that has run away to infinity or NaN is silenced instead of poisoning the mix.
+    // A loop that has run away is silenced (cleared, idle until its next note) instead of reaching the mix.
     void silenceBrokenLoop();
     float bodyFilter(float x, float warp, float morph);
     float couplingAToB(float a, float b);
@@ -338,8 +344,10 @@ inline float SynthVoice::renderSample(float inL, float inR)
     if (fLevel < kEndSilence && fSampleCount > kMinNoteLength)
         fState = kVoiceIdle;
     const float result = g * out;
-    // m carries both strings, so a loop that overflowed shows here even when the output is filtered.
-    if (!std::isfinite(result) || !std::isfinite(m))
+    // A loop that runs away is silenced at the first sample past the ceiling, before that sample is heard.
+    // Both strings are looked at, as the mix may leave one out; NaN fails every comparison.
+    if (!(std::fabs(sA) <= kRunawayCeiling && std::fabs(sB) <= kRunawayCeiling && std::fabs(m) <= kRunawayCeiling
+          && std::fabs(out) <= kRunawayCeiling && std::fabs(result) <= kRunawayCeiling))
     {
         silenceBrokenLoop();
         return 0.0f;

@@ -23,6 +23,7 @@ constexpr int kBankBytes = kPresetBytes * kPrograms;
 constexpr int kTextBuffer = 512;      // what a generous host hands over for a text
 constexpr unsigned char kUnwritten = 0xA5;
 constexpr float kSampleRates[] = {44100.0f, 48000.0f, 88200.0f, 96000.0f, 192000.0f, 22050.0f, 11025.0f, 8000.0f};
+constexpr int kPlayingRates = 5; // the first five: 44.1 kHz and above
 constexpr int kMappedControllers[] = {1, 105, 106, 107, 126, 7, 64, 2};
 
 class Dice
@@ -125,9 +126,10 @@ std::vector<Step> makeSession(uint32_t seed, const SessionOptions& options)
     steps.reserve(static_cast<size_t>(options.steps));
     auto add = [&](Step s) { steps.push_back(std::move(s)); };
 
+    const int rates = options.playingOnly ? kPlayingRates : static_cast<int>(std::size(kSampleRates));
     Step rate;
     rate.kind = StepKind::sampleRate;
-    rate.number = kSampleRates[dice.upTo(std::size(kSampleRates))];
+    rate.number = kSampleRates[dice.upTo(rates)];
     add(rate);
     Step program;
     program.kind = StepKind::program;
@@ -137,7 +139,10 @@ std::vector<Step> makeSession(uint32_t seed, const SessionOptions& options)
     int blockSize = 1 + dice.upTo(options.maxBlock);
     while (static_cast<int>(steps.size()) < options.steps)
     {
-        const int roll = dice.upTo(100);
+        int roll = dice.upTo(100);
+        // Playing only: parameters, rates and chunks give way to more notes.
+        if (options.playingOnly && ((roll >= 70 && roll < 88) || (roll >= 93 && roll < 97)))
+            roll = 50;
         Step s;
         if (roll < 45)
         {
@@ -178,7 +183,7 @@ std::vector<Step> makeSession(uint32_t seed, const SessionOptions& options)
         else if (roll < 95)
         {
             s.kind = StepKind::sampleRate;
-            s.number = wild && dice.chance(30) ? wildValue(dice) : kSampleRates[dice.upTo(std::size(kSampleRates))];
+            s.number = wild && dice.chance(30) ? wildValue(dice) : kSampleRates[dice.upTo(rates)];
             s.index = dice.upTo(2); // 1: through effSetBlockSizeAndSampleRate
             s.value = blockSize;
         }

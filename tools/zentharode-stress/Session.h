@@ -66,6 +66,8 @@ struct SessionOptions
     Mode mode = Mode::musical;
     int steps = 400;
     int maxBlock = 2048;
+    // Playing only: stored programs, notes, bends and controllers at 44.1 kHz and above, no automation.
+    bool playingOnly = false;
 };
 
 std::vector<Step> makeSession(uint32_t seed, const SessionOptions& options);
