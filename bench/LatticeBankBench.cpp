@@ -110,7 +110,12 @@ BENCHMARK_CAPTURE(latticeBankProcess, avx2, LatticeBank::Path::kAvx2)
     ->Args({1, 1})
     ->Args({8, 1})
     ->Args({8, 0});
-BENCHMARK_CAPTURE(latticeBankProcess, avx512vl, LatticeBank::Path::kAvx512)
+BENCHMARK_CAPTURE(latticeBankProcess, avx512vl_256, LatticeBank::Path::kAvx512Vl)
+    ->ArgNames({"interval", "staggered"})
+    ->Args({1, 1})
+    ->Args({8, 1})
+    ->Args({8, 0});
+BENCHMARK_CAPTURE(latticeBankProcess, avx512, LatticeBank::Path::kAvx512)
     ->ArgNames({"interval", "staggered"})
     ->Args({1, 1})
     ->Args({8, 1})

@@ -21,9 +21,10 @@ public:
         kScalar = 0, // portable C++
         kSse2 = 1,   // x86-64 baseline
         kAvx2 = 2,
-        kAvx512 = 3, // AVX-512VL at 256-bit width
+        kAvx512Vl = 3, // AVX-512VL at 256-bit width
+        kAvx512 = 4,   // AVX-512 at full 512-bit width
     };
-    static constexpr int kNumPaths = 4;
+    static constexpr int kNumPaths = 5;
 
     // Starts on the fastest path this CPU has; every lane as a new WarpedLatticeFilter(30).
     LatticeBank();

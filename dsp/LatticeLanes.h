@@ -54,6 +54,8 @@ void latticeKernelSse2(LatticeLanes& lanes, const LatticeStep& step, const doubl
                        const double* morph, double* y);
 void latticeKernelAvx2(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
                        const double* morph, double* y);
+void latticeKernelAvx512Vl(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
+                           const double* morph, double* y);
 void latticeKernelAvx512(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
                          const double* morph, double* y);
 #endif

@@ -353,7 +353,10 @@ TEST_P(LatticeBankPaths, EveryLaneMatchesItsOwnFilterBitForBit)
 
 INSTANTIATE_TEST_SUITE_P(AvailablePaths, LatticeBankPaths, ::testing::ValuesIn(availablePaths()),
                          [](const ::testing::TestParamInfo<LatticeBank::Path>& info) {
-                             return std::string(LatticeBank::pathName(info.param));
+                             std::string name = LatticeBank::pathName(info.param);
+                             for (char& c : name)
+                                 c = c == '-' ? '_' : c;
+                             return name;
                          });
 
 // Path choice, and calls with lanes, orders, intervals, masks and arrays out of range.
