@@ -11,7 +11,8 @@
 // V supplies, for eight lanes: Pack (doubles) and Mask (lanes); load, store, broadcast; add, sub, mul,
 // div, neg; lanes (mask from bits), section (lanes whose order exceeds a section), both (a and b),
 // butNot (a and not b); select (m ? ifSet : ifClear), addWhere (m ? a + b : kept), storeWhere (writes
-// the lanes of m; old is what the memory holds, for paths without masked stores).
+// the lanes of m; old is what the memory holds, for paths without masked stores); kFuseUpdate (whether
+// the coefficient update shares its pass over the sections with the output chain).
 #pragma once
 
 #include "dsp/LatticeLanes.h"
@@ -22,9 +23,10 @@ struct LatticeForward
     using Pack = typename V::Pack;
     using Mask = typename V::Mask;
 
-    // Coefficient update (for the due lanes) and the state part of the output in one pass over the
-    // sections: the update's loop-gain chain and the output chain do not depend on each other, so the
-    // CPU runs them side by side. Returns M; updates the warp and loop terms of the due lanes.
+    // Coefficient update (for the due lanes) and the state part of the output, in one pass over the
+    // sections where V fuses them: the update's loop-gain chain and the output chain do not depend on
+    // each other, so the CPU runs them side by side. Returns M; updates the warp and loop terms of the
+    // due lanes.
     static Pack run(LatticeLanes& lanes, const LatticeStep& step, Pack lambda, const double* morphIn,
                     Pack& warp, Pack& loop)
     {
@@ -71,15 +73,30 @@ struct LatticeForward
                 return old;
         };
 
+        // With few registers (AVX2's sixteen) the fused pass would spill values of both chains; the
+        // update then runs on its own first.
+        if constexpr (kUpdate && !V::kFuseUpdate)
+        {
+            coefficient(0); // as in the fused pass: section 0 even for lanes not yet given an order
+            for (int i = 1; i < step.sections; ++i)
+                coefficient(i);
+        }
+        auto inUse = [&](int i) -> Pack {
+            if constexpr (kUpdate && V::kFuseUpdate)
+                return coefficient(i);
+            else
+                return V::load(lanes.k[i]);
+        };
+
         const Pack s0 = V::select(second, V::load(lanes.state1[0]), V::load(lanes.state2[0]));
-        Pack kPrev = coefficient(0);
+        Pack kPrev = inUse(0);
         Pack a = V::mul(warp, s0);
         Pack m = V::mul(kPrev, a);
         Pack b = V::mul(V::neg(kPrev), a);
         Pack z = zero;
         for (int i = 1; i < step.sections; ++i)
         {
-            const Pack k = coefficient(i);
+            const Pack k = inUse(i);
             const Pack s = V::select(second, V::load(lanes.state1[i]), V::load(lanes.state2[i]));
             const Pack aNew = V::add(V::mul(warp, s), V::mul(lambda, V::sub(V::mul(kPrev, z), a)));
             const Pack ka = V::mul(k, aNew);

@@ -18,6 +18,7 @@ struct Avx2Ops
         __m256d hi;
     };
     using Mask = Pack;
+    static constexpr bool kFuseUpdate = false; // sixteen registers: fused, both chains would spill
 
     static Pack load(const double* p) { return {_mm256_loadu_pd(p), _mm256_loadu_pd(p + 4)}; }
     static void store(double* p, const Pack& a)

@@ -16,6 +16,7 @@ struct Avx512Ops
 {
     using Pack = __m512d;
     using Mask = __mmask8;
+    static constexpr bool kFuseUpdate = true;
 
     static Pack load(const double* p) { return _mm512_loadu_pd(p); }
     static void store(double* p, Pack a) { _mm512_storeu_pd(p, a); }

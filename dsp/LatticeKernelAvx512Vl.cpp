@@ -24,6 +24,7 @@ struct Avx512VlOps
         __mmask8 lo; // lanes 0..3
         __mmask8 hi; // lanes 4..7
     };
+    static constexpr bool kFuseUpdate = true;
 
     static Pack load(const double* p) { return {_mm256_loadu_pd(p), _mm256_loadu_pd(p + 4)}; }
     static void store(double* p, const Pack& a)

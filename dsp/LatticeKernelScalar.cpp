@@ -16,6 +16,7 @@ struct ScalarOps
         double v[kLanes];
     };
     using Mask = uint32_t;
+    static constexpr bool kFuseUpdate = true;
 
     static Pack load(const double* p)
     {

@@ -22,6 +22,7 @@ struct Sse2HalfOps
         __m128d r[2];
     };
     using Mask = Pack;
+    static constexpr bool kFuseUpdate = true;
 
     static Pack load(const double* p) { return {{_mm_loadu_pd(p + kFirst), _mm_loadu_pd(p + kFirst + 2)}}; }
     static void store(double* p, const Pack& a)
