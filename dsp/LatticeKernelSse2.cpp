@@ -57,7 +57,10 @@ struct Sse2HalfOps
         const double* p = reinterpret_cast<const double*>(lanes.sectionMask[i]) + kFirst;
         return {{_mm_load_pd(p), _mm_load_pd(p + 2)}};
     }
-    static Mask both(const Mask& a, const Mask& b) { return {{_mm_and_pd(a.r[0], b.r[0]), _mm_and_pd(a.r[1], b.r[1])}}; }
+    static Mask both(const Mask& a, const Mask& b)
+    {
+        return {{_mm_and_pd(a.r[0], b.r[0]), _mm_and_pd(a.r[1], b.r[1])}};
+    }
     static Mask butNot(const Mask& a, const Mask& b)
     {
         return {{_mm_andnot_pd(b.r[0], a.r[0]), _mm_andnot_pd(b.r[1], a.r[1])}};

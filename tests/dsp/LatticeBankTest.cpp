@@ -190,7 +190,8 @@ void startNote(Session& session, SessionRandom& random, LaneDriver& driver, int 
     session.clear(lane);
     loadSet(session, random, lane, order, 1, driver.runaway);
     loadSet(session, random, lane, order, 0, driver.runaway && random.oneIn(2));
-    driver.lambda = driver.runaway ? 0.99 + 0.009 * random.uniform() : kMinWarp + (kMaxWarp - kMinWarp) * random.uniform();
+    driver.lambda = driver.runaway ? 0.99 + 0.009 * random.uniform()
+                                   : kMinWarp + (kMaxWarp - kMinWarp) * random.uniform();
     driver.lambdaStep = random.oneIn(3) ? 0.0 : (random.uniform() - 0.5) * 1e-3;
     session.updateCoefficients(lane, driver.lambda, gain, kNoteMorph);
     driver.morph = kNoteMorph;
