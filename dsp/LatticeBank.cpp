@@ -60,15 +60,24 @@ LatticeBank::Path findBestPath()
             return path;
     return LatticeBank::Path::kScalar;
 }
+} // namespace
 
-// Chosen when the library is loaded, so no audio thread ever asks the CPU.
-const LatticeBank::Path kBestPath = findBestPath();
+LatticeBank::Path LatticeBank::bestPath()
+{
+    static const Path best = findBestPath();
+    return best;
+}
+
+namespace
+{
+// Asks the CPU when the library is loaded, so no audio thread ever waits for the answer.
+[[maybe_unused]] const LatticeBank::Path kLoadTimePath = LatticeBank::bestPath();
 } // namespace
 
 LatticeBank::LatticeBank()
     : fLanes{}
-    , fPath(kBestPath)
-    , fKernel(kernelFor(kBestPath))
+    , fPath(bestPath())
+    , fKernel(kernelFor(fPath))
 {
     for (int lane = 0; lane < kLanes; ++lane)
     {
@@ -80,11 +89,6 @@ LatticeBank::LatticeBank()
 bool LatticeBank::isAvailable(Path path)
 {
     return cpuHas(path);
-}
-
-LatticeBank::Path LatticeBank::bestPath()
-{
-    return kBestPath;
 }
 
 const char* LatticeBank::pathName(Path path)

@@ -8,6 +8,8 @@
 // Every lane is one filter of capacity 30 with the settings and behaviour of WarpedLatticeFilter; the
 // per-lane calls mirror that class. process runs one sample of all active lanes at once: the filters'
 // section chains are latency-bound, so eight independent chains cost little more than one.
+// All calls belong to the audio thread except setUpdateInterval. The bank is 64-byte aligned (its lane
+// arrays are loaded with aligned vector loads): create it with new or as a member, not with malloc.
 class LatticeBank
 {
 public:
@@ -48,7 +50,7 @@ public:
 
     // One sample of every lane in activeMask (bit l for lane l): x, lambda and morph are read per lane,
     // y[l] receives the output of each active lane. Lanes not in the mask are left exactly as they are,
-    // sample counter included, and their y is not written. A null array does nothing.
+    // sample counter included, and their y is not written. y may be x. A null array does nothing.
     void process(const double* x, const double* lambda, const double* morph, uint32_t activeMask, double* y);
 
     // Per lane, as WarpedLatticeFilter; 0 for a lane or section out of range.
