@@ -43,9 +43,9 @@ double warpOf(int lane)
 }
 
 // Reports lane-samples; "time/lane-sample" is the time of one filter for one sample.
-void countLaneSamples(benchmark::State& state)
+void countLaneSamples(benchmark::State& state, int lanes)
 {
-    const double laneSamples = static_cast<double>(state.iterations()) * kBlock * kLanes;
+    const double laneSamples = static_cast<double>(state.iterations()) * kBlock * lanes;
     state.SetItemsProcessed(static_cast<int64_t>(laneSamples));
     state.counters["time/lane-sample"] =
         benchmark::Counter(laneSamples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -53,10 +53,13 @@ void countLaneSamples(benchmark::State& state)
 
 // Interval 1 (high quality) or 8; staggered counters give each lane its own update phase, as voices
 // started at different times have, so with interval 8 one lane or another updates on every sample.
+// With one lane active (one voice sounding), compare with warpedLatticeFilterProcess/order:30.
 void latticeBankProcess(benchmark::State& state, LatticeBank::Path path)
 {
     const int interval = static_cast<int>(state.range(0));
     const bool staggered = state.range(1) != 0;
+    const int active = static_cast<int>(state.range(2));
+    const uint32_t mask = (1u << active) - 1;
     LatticeBank bank;
     if (!bank.setPath(path))
     {
@@ -85,7 +88,7 @@ void latticeBankProcess(benchmark::State& state, LatticeBank::Path path)
         double sum = 0.0;
         for (const auto& sample : noise)
         {
-            bank.process(sample.data(), lambda, morph, LatticeBank::kAllLanes, y);
+            bank.process(sample.data(), lambda, morph, mask, y);
             sum += y[0] + y[kLanes - 1];
         }
         m = m < 1.0 ? m + 0.001 : 0.0; // keep the blend moving
@@ -93,33 +96,38 @@ void latticeBankProcess(benchmark::State& state, LatticeBank::Path path)
             v = m;
         benchmark::DoNotOptimize(sum);
     }
-    countLaneSamples(state);
+    countLaneSamples(state, active);
 }
 BENCHMARK_CAPTURE(latticeBankProcess, scalar, LatticeBank::Path::kScalar)
-    ->ArgNames({"interval", "staggered"})
-    ->Args({1, 1})
-    ->Args({8, 1})
-    ->Args({8, 0});
+    ->ArgNames({"interval", "staggered", "lanes"})
+    ->Args({1, 1, 8})
+    ->Args({8, 1, 8})
+    ->Args({8, 0, 8})
+    ->Args({1, 1, 1});
 BENCHMARK_CAPTURE(latticeBankProcess, sse2, LatticeBank::Path::kSse2)
-    ->ArgNames({"interval", "staggered"})
-    ->Args({1, 1})
-    ->Args({8, 1})
-    ->Args({8, 0});
+    ->ArgNames({"interval", "staggered", "lanes"})
+    ->Args({1, 1, 8})
+    ->Args({8, 1, 8})
+    ->Args({8, 0, 8})
+    ->Args({1, 1, 1});
 BENCHMARK_CAPTURE(latticeBankProcess, avx2, LatticeBank::Path::kAvx2)
-    ->ArgNames({"interval", "staggered"})
-    ->Args({1, 1})
-    ->Args({8, 1})
-    ->Args({8, 0});
+    ->ArgNames({"interval", "staggered", "lanes"})
+    ->Args({1, 1, 8})
+    ->Args({8, 1, 8})
+    ->Args({8, 0, 8})
+    ->Args({1, 1, 1});
 BENCHMARK_CAPTURE(latticeBankProcess, avx512vl_256, LatticeBank::Path::kAvx512Vl)
-    ->ArgNames({"interval", "staggered"})
-    ->Args({1, 1})
-    ->Args({8, 1})
-    ->Args({8, 0});
+    ->ArgNames({"interval", "staggered", "lanes"})
+    ->Args({1, 1, 8})
+    ->Args({8, 1, 8})
+    ->Args({8, 0, 8})
+    ->Args({1, 1, 1});
 BENCHMARK_CAPTURE(latticeBankProcess, avx512, LatticeBank::Path::kAvx512)
-    ->ArgNames({"interval", "staggered"})
-    ->Args({1, 1})
-    ->Args({8, 1})
-    ->Args({8, 0});
+    ->ArgNames({"interval", "staggered", "lanes"})
+    ->Args({1, 1, 8})
+    ->Args({8, 1, 8})
+    ->Args({8, 0, 8})
+    ->Args({1, 1, 1});
 
 // The same work as eight separate filters, one voice after the other as the engine runs them today.
 void eightFiltersProcess(benchmark::State& state)
@@ -150,7 +158,7 @@ void eightFiltersProcess(benchmark::State& state)
         m = m < 1.0 ? m + 0.001 : 0.0;
         benchmark::DoNotOptimize(sum);
     }
-    countLaneSamples(state);
+    countLaneSamples(state, kLanes);
 }
 BENCHMARK(eightFiltersProcess)->ArgNames({"interval", "staggered"})->Args({1, 1})->Args({8, 1})->Args({8, 0});
 } // namespace
