@@ -1,0 +1,70 @@
+// Eight warped lattice filters run side by side in SIMD lanes, each giving the bits of one WarpedLatticeFilter.
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/LatticeLanes.h"
+
+// Every lane is one filter of capacity 30 with the settings and behaviour of WarpedLatticeFilter; the
+// per-lane calls mirror that class. process runs one sample of all active lanes at once: the filters'
+// section chains are latency-bound, so eight independent chains cost little more than one.
+// All calls belong to the audio thread except setUpdateInterval. The bank is 64-byte aligned (its lane
+// arrays are loaded with aligned vector loads): create it with new or as a member, not with malloc.
+class LatticeBank
+{
+public:
+    static constexpr int kLanes = LatticeLanes::kLanes;
+    static constexpr int kCapacity = LatticeLanes::kSections;
+    static constexpr uint32_t kAllLanes = LatticeLanes::kAllLanes;
+
+    // Ways of running the lanes; every path gives the same bits.
+    enum class Path : int
+    {
+        kScalar = 0, // portable C++
+        kSse2 = 1,   // x86-64 baseline
+        kAvx2 = 2,
+        kAvx512Vl = 3, // AVX-512VL at 256-bit width
+        kAvx512 = 4,   // AVX-512 at full 512-bit width
+    };
+    static constexpr int kNumPaths = 5;
+
+    // Starts on the fastest path this CPU has; every lane as a new WarpedLatticeFilter(30).
+    LatticeBank();
+
+    static bool isAvailable(Path path);
+    // The fastest available path, found once when the library is loaded.
+    static Path bestPath();
+    static const char* pathName(Path path);
+    // For tests and benchmarks: false (and no change) when the CPU lacks the path.
+    bool setPath(Path path);
+    Path getPath() const { return fPath; }
+
+    // Per lane, as WarpedLatticeFilter; a lane outside 0..kLanes - 1 is ignored.
+    void setOrder(int lane, int order);
+    void setGain(int lane, double gain);
+    // One aligned 32-bit store: may be called from another thread while samples are processed.
+    void setUpdateInterval(int lane, int interval);
+    void setCoefficientSet(int lane, const double* values, int count, int which);
+    void clear(int lane);
+    void updateCoefficients(int lane, double lambda, double gain, double morph);
+
+    // One sample of every lane in activeMask (bit l for lane l): x, lambda and morph are read per lane,
+    // y[l] receives the output of each active lane. Lanes not in the mask are left exactly as they are,
+    // sample counter included, and their y is not written. y may be x. A null array does nothing.
+    void process(const double* x, const double* lambda, const double* morph, uint32_t activeMask, double* y);
+
+    // Per lane, as WarpedLatticeFilter; 0 for a lane or section out of range.
+    int getOrder(int lane) const;
+    int getUpdateInterval(int lane) const;
+    double getGain(int lane) const;
+    double getLastOutput(int lane) const;
+    uint32_t getSampleCount(int lane) const;
+    double getCoefficient(int lane, int i) const;
+
+private:
+    static bool validLane(int lane) { return lane >= 0 && lane < kLanes; }
+
+    LatticeLanes fLanes;
+    Path fPath;
+    LatticeKernel fKernel;
+};

@@ -1,0 +1,161 @@
+// The sample step of the lattice bank, written once over an eight-lane vector type V.
+//
+// Each lane performs exactly the operations of WarpedLatticeFilter::process, in the same order and
+// never fused, so it gives the same bits. Where a lane has fewer sections than the longest active lane,
+// or is not due for an update, its results are selected away rather than added as zeros: -0 + +0 is +0,
+// and a lane that has run away to infinity or NaN must keep its own values too.
+//
+// Only the kernel files include this header, each with its own V from an anonymous namespace, so every
+// instantiation is local to a file compiled for its own instruction set.
+//
+// V supplies, for eight lanes: Pack (doubles) and Mask (lanes); load, store, broadcast; add, sub, mul,
+// div, neg; lanes (mask from bits), section (lanes whose order exceeds a section), both (a and b),
+// butNot (a and not b); select (m ? ifSet : ifClear), addWhere (m ? a + b : kept), storeWhere (writes
+// the lanes of m; old is what the memory holds, for paths without masked stores); kFuseUpdate (whether
+// the coefficient update shares its pass over the sections with the output chain).
+#pragma once
+
+#include "dsp/LatticeLanes.h"
+
+template <class V, bool kUpdate>
+struct LatticeForward
+{
+    using Pack = typename V::Pack;
+    using Mask = typename V::Mask;
+
+    // Coefficient update (for the due lanes) and the state part of the output, in one pass over the
+    // sections where V fuses them: the update's loop-gain chain and the output chain do not depend on
+    // each other, so the CPU runs them side by side. Returns M; updates the warp and loop terms of the
+    // due lanes.
+    static Pack run(LatticeLanes& lanes, const LatticeStep& step, Pack lambda, const double* morphIn,
+                    Pack& warp, Pack& loop)
+    {
+        const Pack zero = V::broadcast(0.0);
+        const Pack one = V::broadcast(1.0);
+        const Mask second = V::lanes(lanes.readSecond);
+        Mask due{};
+        Pack morph = zero;
+        Pack gain = zero;
+        const Pack negLambda = V::neg(lambda);
+        // loop-gain chain: D, E, S of the update
+        Pack d = one;
+        Pack e = negLambda;
+        Pack sum = zero;
+        if constexpr (kUpdate)
+        {
+            due = V::lanes(step.due);
+            morph = V::load(morphIn);
+            gain = V::load(lanes.gain);
+            warp = V::select(due, warp, V::sub(one, V::mul(lambda, lambda)));
+            V::store(lanes.warpTerm, warp);
+        }
+
+        // The coefficient of section i in use this sample; for due lanes also one step of the S chain.
+        auto coefficient = [&](int i) -> Pack {
+            const Pack old = V::load(lanes.k[i]);
+            if constexpr (kUpdate)
+            {
+                const Mask inOrder = V::section(lanes, i);
+                const Pack a = V::load(lanes.setA[i]);
+                const Pack b = V::load(lanes.setB[i]);
+                const Pack fresh = V::mul(V::add(a, V::mul(V::sub(b, a), morph)), gain);
+                const Pack k = V::select(V::both(due, inOrder), old, fresh);
+                V::store(lanes.k[i], k);
+                // Lanes past their order or not due run the chain on values nobody reads; S is selected.
+                const Pack x = V::sub(e, V::mul(fresh, d));
+                const Pack h = V::mul(fresh, e);
+                sum = V::addWhere(inOrder, sum, sum, h);
+                d = V::sub(d, h);
+                e = V::mul(negLambda, x);
+                return k;
+            }
+            else
+                return old;
+        };
+
+        // With few registers (AVX2's sixteen) the fused pass would spill values of both chains; the
+        // update then runs on its own first.
+        if constexpr (kUpdate && !V::kFuseUpdate)
+        {
+            coefficient(0); // as in the fused pass: section 0 even for lanes not yet given an order
+            for (int i = 1; i < step.sections; ++i)
+                coefficient(i);
+        }
+        auto inUse = [&](int i) -> Pack {
+            if constexpr (kUpdate && V::kFuseUpdate)
+                return coefficient(i);
+            else
+                return V::load(lanes.k[i]);
+        };
+
+        const Pack s0 = V::select(second, V::load(lanes.state1[0]), V::load(lanes.state2[0]));
+        Pack kPrev = inUse(0);
+        Pack a = V::mul(warp, s0);
+        Pack m = V::mul(kPrev, a);
+        Pack b = V::mul(V::neg(kPrev), a);
+        Pack z = zero;
+        for (int i = 1; i < step.sections; ++i)
+        {
+            const Pack k = inUse(i);
+            const Pack s = V::select(second, V::load(lanes.state1[i]), V::load(lanes.state2[i]));
+            const Pack aNew = V::add(V::mul(warp, s), V::mul(lambda, V::sub(V::mul(kPrev, z), a)));
+            const Pack ka = V::mul(k, aNew);
+            // a, b and z of lanes past their order are never read again; only M must keep its value
+            m = V::addWhere(V::section(lanes, i), m, m, ka);
+            z = b;
+            b = V::sub(b, ka);
+            a = aNew;
+            kPrev = k;
+        }
+
+        if constexpr (kUpdate)
+        {
+            loop = V::select(due, loop, V::div(one, V::sub(one, sum)));
+            V::store(lanes.loopTerm, loop);
+        }
+        return m;
+    }
+};
+
+template <class V>
+void latticeStep(LatticeLanes& lanes, const LatticeStep& step, const double* xIn, const double* lambdaIn,
+                 const double* morphIn, double* yOut)
+{
+    using Pack = typename V::Pack;
+    using Mask = typename V::Mask;
+
+    const Pack lambda = V::load(lambdaIn);
+    Pack warp = V::load(lanes.warpTerm);
+    Pack loop = V::load(lanes.loopTerm);
+    const Pack m = step.due != 0 ? LatticeForward<V, true>::run(lanes, step, lambda, morphIn, warp, loop)
+                                 : LatticeForward<V, false>::run(lanes, step, lambda, morphIn, warp, loop);
+    const Pack y = V::mul(loop, V::add(V::load(xIn), m));
+
+    // New states, written into the array each lane does not read; state 0 is never written.
+    const Mask active = V::lanes(step.active);
+    const Mask second = V::lanes(lanes.readSecond);
+    const Mask writeFirst = V::both(active, second);
+    const Mask writeSecond = V::butNot(active, second);
+    Pack sPrev = V::select(second, V::load(lanes.state1[0]), V::load(lanes.state2[0]));
+    Pack u = V::add(V::mul(lambda, sPrev), y);
+    Pack w = y;
+    for (int i = 1; i < step.sections; ++i)
+    {
+        const Pack one = V::load(lanes.state1[i]);
+        const Pack two = V::load(lanes.state2[i]);
+        const Pack s = V::select(second, one, two);
+        const Pack kPrev = V::load(lanes.k[i - 1]);
+        const Pack v = V::sub(sPrev, V::mul(lambda, u));
+        const Pack r = V::add(V::mul(lambda, s), v);
+        const Pack t = V::sub(r, V::mul(kPrev, w));
+        const Mask inOrder = V::section(lanes, i);
+        V::storeWhere(lanes.state1[i], V::both(inOrder, writeFirst), one, t);
+        V::storeWhere(lanes.state2[i], V::both(inOrder, writeSecond), two, t);
+        w = V::sub(w, V::mul(kPrev, v));
+        u = t;
+        sPrev = s;
+    }
+
+    V::storeWhere(lanes.lastOutput, active, V::load(lanes.lastOutput), y);
+    V::storeWhere(yOut, active, V::load(yOut), y);
+}

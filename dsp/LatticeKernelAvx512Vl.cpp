@@ -1,0 +1,80 @@
+// Lattice bank kernel for AVX-512VL at 256-bit width (built with -mavx512f -mavx512vl, never fused):
+// two registers of four lanes, with mask registers for the per-lane selects and stores.
+#if defined(__x86_64__)
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "dsp/LatticeKernel.h"
+
+namespace
+{
+// 256-bit registers: on some CPUs (Zen 4 among them) 512-bit operations take longer, and the sections
+// are a chain of dependent operations, so latency is what counts.
+struct Avx512VlOps
+{
+    struct Pack
+    {
+        __m256d lo;
+        __m256d hi;
+    };
+    struct Mask
+    {
+        __mmask8 lo; // lanes 0..3
+        __mmask8 hi; // lanes 4..7
+    };
+    static constexpr bool kFuseUpdate = true;
+
+    static Pack load(const double* p) { return {_mm256_loadu_pd(p), _mm256_loadu_pd(p + 4)}; }
+    static void store(double* p, const Pack& a)
+    {
+        _mm256_storeu_pd(p, a.lo);
+        _mm256_storeu_pd(p + 4, a.hi);
+    }
+    static Pack broadcast(double x) { return {_mm256_set1_pd(x), _mm256_set1_pd(x)}; }
+    static Pack add(const Pack& a, const Pack& b) { return {_mm256_add_pd(a.lo, b.lo), _mm256_add_pd(a.hi, b.hi)}; }
+    static Pack sub(const Pack& a, const Pack& b) { return {_mm256_sub_pd(a.lo, b.lo), _mm256_sub_pd(a.hi, b.hi)}; }
+    static Pack mul(const Pack& a, const Pack& b) { return {_mm256_mul_pd(a.lo, b.lo), _mm256_mul_pd(a.hi, b.hi)}; }
+    static Pack div(const Pack& a, const Pack& b) { return {_mm256_div_pd(a.lo, b.lo), _mm256_div_pd(a.hi, b.hi)}; }
+    static Pack neg(const Pack& a)
+    {
+        const __m256d sign = _mm256_set1_pd(-0.0);
+        return {_mm256_xor_pd(a.lo, sign), _mm256_xor_pd(a.hi, sign)};
+    }
+    static Mask lanes(uint32_t bits)
+    {
+        return {static_cast<__mmask8>(bits & 15u), static_cast<__mmask8>(bits >> 4 & 15u)};
+    }
+    static Mask section(const LatticeLanes& lanes, int i) { return Avx512VlOps::lanes(lanes.sectionLanes[i]); }
+    static Mask both(Mask a, Mask b)
+    {
+        return {static_cast<__mmask8>(a.lo & b.lo), static_cast<__mmask8>(a.hi & b.hi)};
+    }
+    static Mask butNot(Mask a, Mask b)
+    {
+        return {static_cast<__mmask8>(a.lo & ~b.lo), static_cast<__mmask8>(a.hi & ~b.hi)};
+    }
+    static Pack select(Mask m, const Pack& ifClear, const Pack& ifSet)
+    {
+        return {_mm256_mask_blend_pd(m.lo, ifClear.lo, ifSet.lo), _mm256_mask_blend_pd(m.hi, ifClear.hi, ifSet.hi)};
+    }
+    static Pack addWhere(Mask m, const Pack& kept, const Pack& a, const Pack& b)
+    {
+        return {_mm256_mask_add_pd(kept.lo, m.lo, a.lo, b.lo), _mm256_mask_add_pd(kept.hi, m.hi, a.hi, b.hi)};
+    }
+    static void storeWhere(double* p, Mask m, const Pack&, const Pack& v)
+    {
+        _mm256_mask_storeu_pd(p, m.lo, v.lo);
+        _mm256_mask_storeu_pd(p + 4, m.hi, v.hi);
+    }
+};
+} // namespace
+
+void latticeKernelAvx512Vl(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
+                         const double* morph, double* y)
+{
+    latticeStep<Avx512VlOps>(lanes, step, x, lambda, morph, y);
+}
+
+#endif

@@ -1,0 +1,61 @@
+// State of eight warped lattice filters side by side, one per lane, and the per-path sample kernels.
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/BodyTable.h"
+
+// Plain data shared by LatticeBank and its kernels. For every section the eight lanes' values are
+// contiguous and 64-byte aligned, so one section of all lanes is one 512-bit, two 256-bit or four 128-bit
+// loads. Each lane holds exactly what one WarpedLatticeFilter of capacity 30 holds.
+struct LatticeLanes
+{
+    static constexpr int kLanes = 8;
+    static constexpr int kSections = kBodyCoefficients;
+    static constexpr uint32_t kAllLanes = (1u << kLanes) - 1;
+
+    alignas(64) double k[kSections][kLanes]; // blended and scaled coefficients in use
+    alignas(64) double setA[kSections][kLanes];
+    alignas(64) double setB[kSections][kLanes];
+    alignas(64) double state1[kSections][kLanes];
+    alignas(64) double state2[kSections][kLanes];
+    // All 64 bits set where the section is below the lane's order: the vector form of sectionLanes.
+    alignas(64) uint64_t sectionMask[kSections][kLanes];
+    alignas(64) double gain[kLanes];
+    alignas(64) double warpTerm[kLanes]; // 1 - lambda^2 of the lane's latest update
+    alignas(64) double loopTerm[kLanes]; // 1 / (1 - S) of the lane's latest update
+    alignas(64) double lastOutput[kLanes];
+    // Written by another thread while samples are processed: one aligned 32-bit store per lane.
+    alignas(32) uint32_t updateInterval[kLanes];
+    alignas(32) uint32_t sampleCount[kLanes]; // unsigned: wraps instead of overflowing
+    int32_t order[kLanes];                    // 0 until set, as in a new filter; then 1..kSections
+    uint8_t sectionLanes[kSections];          // bit l set where the section is below lane l's order
+    uint32_t readSecond;                      // bit l set: lane l reads state2 next (its state selector)
+};
+
+// What one sample asks of a kernel, worked out by LatticeBank from the lanes' settings and counters.
+struct LatticeStep
+{
+    uint32_t active; // lanes that run this sample; the others are left as they are
+    uint32_t due;    // active lanes whose coefficients are recomputed first
+    int sections;    // the highest order among the active lanes
+};
+
+// One sample of every active lane: reads x, lambda and morph of each lane, writes y of the active lanes
+// and their states, coefficients and terms. Counters and state selectors are the bank's to advance.
+using LatticeKernel = void (*)(LatticeLanes& lanes, const LatticeStep& step, const double* x,
+                               const double* lambda, const double* morph, double* y);
+
+// Each kernel lives in its own file, compiled for its instruction set; call one only where the CPU has it.
+void latticeKernelScalar(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
+                         const double* morph, double* y);
+#if defined(__x86_64__)
+void latticeKernelSse2(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
+                       const double* morph, double* y);
+void latticeKernelAvx2(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
+                       const double* morph, double* y);
+void latticeKernelAvx512Vl(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
+                           const double* morph, double* y);
+void latticeKernelAvx512(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
+                         const double* morph, double* y);
+#endif
