@@ -1,6 +1,6 @@
-// Parameter changes handed to the engine from any thread: each value is stored at once and the engine
-// takes every change at the start of its next block, all of a program together. Wait-free for the
-// threads that post, lock-free for the audio thread that takes.
+// Parameter changes handed to the engine from any thread: each change is stored at once and the engine
+// takes every change at the start of its next block, all of a program together. Posting never waits for
+// the audio thread and the audio thread never waits for a poster.
 #pragma once
 
 #include "params/Parameters.h"
@@ -17,58 +17,131 @@ public:
     {
         if (index < 0 || index >= kNumParams)
             return;
+        const uint64_t ticket = fNextTicket.fetch_add(1);
         fValues[index].store(value);
-        fGenerations[index].fetch_add(1);
-    }
-
-    // Any thread: the posts between these two calls are taken together or not at all. Batches may nest
-    // and come from several threads.
-    void beginBatch() { fOpenBatches.fetch_add(1); }
-    void endBatch()
-    {
-        fClosedBatches.fetch_add(1);
-        fOpenBatches.fetch_sub(1);
-    }
-
-    // Audio thread only. Calls apply(index, value) with the latest value of every parameter posted since
-    // the last take, in the order stored programs are applied in. While a batch is being posted nothing
-    // is taken (the next block takes it whole); answers whether the changes were taken.
-    template <typename Apply>
-    bool take(Apply&& apply)
-    {
-        const uint32_t closed = fClosedBatches.load();
-        if (fOpenBatches.load() != 0)
-            return false;
-        uint32_t generations[kNumParams];
-        float values[kNumParams];
-        bool any = false;
-        for (int32_t i = 0; i < kNumParams; i++)
+        // The newest post of a parameter keeps its ticket even when an older one stores after it.
+        uint64_t held = fTickets[index].load();
+        while (held < ticket && !fTickets[index].compare_exchange_weak(held, ticket))
         {
-            // The generation first: the value read after it is at least as new as the one it counts.
-            generations[i] = fGenerations[i].load();
-            values[i] = fValues[i].load();
-            any = any || generations[i] != fTaken[i];
         }
-        if (!any)
-            return true;
-        // A batch that began or ended while the values were read may have been seen in part.
-        if (fOpenBatches.load() != 0 || fClosedBatches.load() != closed)
-            return false;
+    }
+
+    // Any thread: all 38 values, taken together and in the order stored programs are applied in.
+    void postProgram(const float values[kNumParams])
+    {
+        const uint64_t ticket = fNextTicket.fetch_add(1);
+        ProgramSlot& slot = claimSlot();
+        const uint32_t sequence = slot.sequence.load(); // odd while written
+        slot.ticket.store(ticket);
+        for (int32_t i = 0; i < kNumParams; i++)
+            slot.values[i].store(values[i]);
+        slot.sequence.store(sequence + 1);
+    }
+
+    // Audio thread only. Calls apply(index, value) for every parameter posted since the last take, with
+    // its newest value, in the order stored programs are applied in.
+    template <typename Apply>
+    void take(Apply&& apply)
+    {
+        float program[kNumParams];
+        const uint64_t programTicket = newestProgram(program);
         for (int32_t index : kProgramApplyOrder)
         {
-            if (generations[index] == fTaken[index])
+            // The ticket first: the value read after it is at least as new as the post it counts.
+            const uint64_t single = fTickets[index].load();
+            const float value = fValues[index].load();
+            uint64_t newest = fTaken[index];
+            float taken = 0.0f;
+            if (programTicket > newest)
+            {
+                newest = programTicket;
+                taken = program[index];
+            }
+            if (single > newest)
+            {
+                newest = single;
+                taken = value;
+            }
+            if (newest == fTaken[index])
                 continue;
-            fTaken[index] = generations[index];
-            apply(index, values[index]);
+            fTaken[index] = newest;
+            apply(index, taken);
         }
-        return true;
+        if (programTicket > fTakenProgram)
+            fTakenProgram = programTicket;
     }
 
 private:
+    // Programs are written into slots taken in turn, the oldest first, so the newest complete program
+    // stays readable while later ones are written.
+    static constexpr int kProgramSlots = 4;
+    static constexpr int kReadAttempts = 3;
+
+    struct alignas(64) ProgramSlot
+    {
+        std::atomic<uint32_t> sequence{0}; // odd while a poster writes the slot
+        std::atomic<uint64_t> ticket{0};
+        std::atomic<float> values[kNumParams]{};
+    };
+
+    ProgramSlot& claimSlot()
+    {
+        for (;;)
+        {
+            int oldest = -1;
+            uint64_t oldestTicket = UINT64_MAX;
+            for (int k = 0; k < kProgramSlots; k++)
+            {
+                const uint64_t ticket = fSlots[k].ticket.load();
+                if ((fSlots[k].sequence.load() & 1u) == 0 && ticket < oldestTicket)
+                {
+                    oldest = k;
+                    oldestTicket = ticket;
+                }
+            }
+            if (oldest < 0)
+                continue; // every slot is being written: one of them is about to be free
+            uint32_t sequence = fSlots[oldest].sequence.load();
+            if ((sequence & 1u) == 0 && fSlots[oldest].sequence.compare_exchange_strong(sequence, sequence + 1))
+                return fSlots[oldest];
+        }
+    }
+
+    // The ticket of the newest complete program not yet taken, its values copied out; 0 when there is none.
+    uint64_t newestProgram(float values[kNumParams])
+    {
+        for (int attempt = 0; attempt < kReadAttempts; attempt++)
+        {
+            int best = -1;
+            uint64_t bestTicket = fTakenProgram;
+            uint32_t bestSequence = 0;
+            for (int k = 0; k < kProgramSlots; k++)
+            {
+                const uint32_t sequence = fSlots[k].sequence.load();
+                const uint64_t ticket = fSlots[k].ticket.load();
+                if ((sequence & 1u) == 0 && ticket > bestTicket)
+                {
+                    best = k;
+                    bestTicket = ticket;
+                    bestSequence = sequence;
+                }
+            }
+            if (best < 0)
+                return 0;
+            for (int32_t i = 0; i < kNumParams; i++)
+                values[i] = fSlots[best].values[i].load();
+            // Rewritten while it was read (by a post much newer still): look again.
+            if (fSlots[best].sequence.load() == bestSequence && fSlots[best].ticket.load() == bestTicket)
+                return bestTicket;
+        }
+        return 0;
+    }
+
     // Sequentially consistent throughout: a handful of operations per change and per block.
+    std::atomic<uint64_t> fNextTicket{1};
     std::atomic<float> fValues[kNumParams]{};
-    std::atomic<uint32_t> fGenerations[kNumParams]{};
-    std::atomic<uint32_t> fOpenBatches{0};
-    std::atomic<uint32_t> fClosedBatches{0};
-    uint32_t fTaken[kNumParams]{}; // audio thread only
+    std::atomic<uint64_t> fTickets[kNumParams]{}; // the ticket of each parameter's newest single post
+    ProgramSlot fSlots[kProgramSlots];
+    uint64_t fTaken[kNumParams]{}; // audio thread only: the ticket of what each parameter holds
+    uint64_t fTakenProgram = 0;    // audio thread only
 };

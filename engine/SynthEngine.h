@@ -44,10 +44,9 @@ public:
     void applyProgram(const float values[kNumParams]);
 
     // From any thread, also while a block renders: the change takes hold at the start of the next block
-    // (or MIDI event, or suspend); the posts between beginPosting and endPosting take hold together.
+    // (or MIDI event, suspend, sample-rate change); a posted program takes hold all together.
     void postParameter(int32_t index, float value) { fInbox.post(index, value); }
-    void beginPosting() { fInbox.beginBatch(); }
-    void endPosting() { fInbox.endBatch(); }
+    void postProgram(const float values[kNumParams]) { fInbox.postProgram(values); }
     // Applies what was posted; renderBlock, midiEvent and suspend do so first.
     void applyPostedChanges();
 

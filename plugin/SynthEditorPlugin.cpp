@@ -82,12 +82,6 @@ SynthEditorPlugin::~SynthEditorPlugin()
         fEditor->close();
 }
 
-void SynthEditorPlugin::setParameter(int32_t index, float value)
-{
-    SynthPlugin::setParameter(index, value);
-    parameterChanged(index);
-}
-
 void SynthEditorPlugin::parameterChanged(int32_t index)
 {
     if (fEditor != nullptr)

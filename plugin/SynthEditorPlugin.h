@@ -39,9 +39,6 @@ public:
     explicit SynthEditorPlugin(audioMasterCallback audioMaster);
     ~SynthEditorPlugin() override;
 
-    // Stores and applies the value, then tells the editor (from whatever thread the change came).
-    void setParameter(int32_t index, float value) override;
-
     // False when the editor could not be created; the entry point then gives the host nothing.
     bool hasEditor() const { return fEditor != nullptr; }
     SynthEditor* synthEditor() const { return fEditor; }
@@ -55,6 +52,7 @@ public:
     void idleHost() override;
 
 protected:
+    // Every stored change, whatever its source and thread, reaches the editor.
     void parameterChanged(int32_t index) override;
 
 private:

@@ -87,6 +87,7 @@ void SynthPlugin::setParameter(int32_t index, float value)
         return;
     store(index, storedParameterValue(index, value));
     fEngine.postParameter(index, value);
+    parameterChanged(index);
 }
 
 float SynthPlugin::getParameter(int32_t index)
@@ -159,12 +160,17 @@ void SynthPlugin::setProgram(int32_t program)
         return;
     curProgram = program;
     fProgram.store(program);
-    // Value by value, in the fixed order, each read afresh: each change rewrites the record (the body types
-    // are stored quantised) and reaches the editor; the engine takes them all at once.
-    fEngine.beginPosting();
+    // Value by value, in the fixed order: each rewrites the record (the body types are stored quantised)
+    // and reaches the editor; the engine takes all of them at once.
+    float values[kNumParams];
+    SynthProgram& record = currentProgram();
     for (int32_t index : kProgramApplyOrder)
-        setParameter(index, loadValue(currentProgram().fParams[index]));
-    fEngine.endPosting();
+    {
+        values[index] = loadValue(record.fParams[index]);
+        store(index, storedParameterValue(index, values[index]));
+        parameterChanged(index);
+    }
+    fEngine.postProgram(values);
 }
 
 void SynthPlugin::setProgramName(char* name)
@@ -197,13 +203,17 @@ int32_t SynthPlugin::getChunk(void** data, bool isPreset)
 {
     if (data == nullptr)
         return 0;
-    // The host reads the records in place.
+    // The host reads a copy made now: the records themselves may change under it (a MIDI controller on
+    // the audio thread). The copy stays until the next request.
     if (isPreset)
     {
-        *data = &currentProgram();
+        copyRecord(fChunk[0], currentProgram());
+        *data = fChunk;
         return kPresetChunkSize;
     }
-    *data = fBank.records();
+    for (int32_t p = 0; p < kNumPrograms; p++)
+        copyRecord(fChunk[p], fBank.program(p));
+    *data = fChunk;
     return kBankChunkSize;
 }
 

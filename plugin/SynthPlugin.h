@@ -74,4 +74,6 @@ private:
     std::atomic<int32_t> fProgram{0};
     // The values as last set, whatever the engine has taken yet.
     std::atomic<float> fValues[kNumParams]{};
+    // What getChunk hands the host: the bank, or the current program in its first record.
+    SynthProgram fChunk[kNumPrograms]{};
 };
