@@ -2,7 +2,7 @@
 # Installs the Debian packages a build needs, only those missing: `install-deps.sh build` or `install-deps.sh test`.
 set -euo pipefail
 
-build_packages=(cmake make g++ pkg-config libgtest-dev libbenchmark-dev libcairo2-dev libx11-dev libxtst-dev
+build_packages=(cmake make g++ pkg-config libgtest-dev libbenchmark-dev libcairo2-dev libx11-dev libxtst-dev libxres-dev
                 libfontconfig1-dev fonts-liberation libsmf-dev libsndfile1-dev)
 test_packages=(xvfb xauth ardour qtractor xdotool)
 

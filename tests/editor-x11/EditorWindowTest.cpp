@@ -7,6 +7,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
 #include <cairo.h>
 #include <dlfcn.h>
@@ -14,6 +15,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -63,6 +66,54 @@ int countCalls(int32_t opcode, int32_t index)
 }
 
 using Clock = std::chrono::steady_clock;
+
+// Open file descriptors of this process.
+int openFiles()
+{
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+// Resident memory of this process, in kB.
+long residentKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+// Clients of the X server and the resources all of them hold.
+struct ServerLoad
+{
+    int clients = 0;
+    long resources = 0;
+};
+
+ServerLoad serverLoad(Display* display)
+{
+    ServerLoad load;
+    XResClient* clients = nullptr;
+    if (!XResQueryClients(display, &load.clients, &clients))
+        return {-1, -1};
+    for (int c = 0; c < load.clients; ++c)
+    {
+        int types = 0;
+        XResType* counts = nullptr;
+        if (XResQueryClientResources(display, clients[c].resource_base, &types, &counts))
+        {
+            for (int t = 0; t < types; ++t)
+                load.resources += counts[t].count;
+            XFree(counts);
+        }
+    }
+    XFree(clients);
+    return load;
+}
 
 // The font caches the editor filled stay with the process; freeing them at the end keeps the leak
 // checker to what the plug-in itself leaves behind.
@@ -304,6 +355,40 @@ TEST_F(EditorWindowTest, OpensAsAChildWindowOfTheHostsWindowAndClosesAgain)
     EXPECT_EQ(dispatch(effEditOpen, 0, 0, nullptr), 0);
     // A handle that is not a window: nothing opens and the host goes on.
     EXPECT_EQ(dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(0x7ffffff0))), 0);
+    EXPECT_TRUE(children().empty());
+}
+
+// A host opens and closes the editor again and again: nothing grows, neither the process's memory and
+// files nor the X server's clients and resources.
+TEST_F(EditorWindowTest, ThousandOpensAndClosesLeaveNothingBehind)
+{
+    int major = 0, minor = 0, eventBase = 0, errorBase = 0;
+    ASSERT_TRUE(XResQueryExtension(display, &eventBase, &errorBase));
+    ASSERT_TRUE(XResQueryVersion(display, &major, &minor));
+    void* handle = reinterpret_cast<void*>(static_cast<uintptr_t>(parent));
+    auto cycle = [&](int count) {
+        for (int i = 0; i < count; ++i)
+        {
+            ASSERT_EQ(dispatch(effEditOpen, 0, 0, handle), 1);
+            effect->setParameter(effect, kResonance, static_cast<float>(i % 100) / 100.0f);
+            dispatch(effEditIdle);
+            dispatch(effEditClose);
+        }
+        XSync(display, False);
+    };
+    // The first opens fill the font and glyph caches, which stay.
+    cycle(50);
+    const int files = openFiles();
+    const long memory = residentKb();
+    const ServerLoad server = serverLoad(display);
+    ASSERT_GE(server.clients, 1);
+
+    cycle(1000);
+    EXPECT_EQ(openFiles(), files);
+    EXPECT_LT(residentKb() - memory, 2048) << "kB more resident memory after 1000 opens";
+    const ServerLoad after = serverLoad(display);
+    EXPECT_EQ(after.clients, server.clients);
+    EXPECT_EQ(after.resources, server.resources);
     EXPECT_TRUE(children().empty());
 }
 
