@@ -47,7 +47,7 @@ public:
     // (or MIDI event, suspend, sample-rate change); a posted program takes hold all together.
     void postParameter(int32_t index, float value) { fInbox.post(index, value); }
     void postProgram(const float values[kNumParams]) { fInbox.postProgram(values); }
-    // Applies what was posted; renderBlock, midiEvent and suspend do so first.
+    // Applies what was posted; renderBlock, midiEvent, suspend and setSampleRate do so first.
     void applyPostedChanges();
 
     // One MIDI message; note-ons start deltaFrames into the next block, the rest act at once.

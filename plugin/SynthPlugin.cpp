@@ -237,11 +237,16 @@ int32_t SynthPlugin::setChunk(void* data, int32_t byteSize, bool isPreset)
     return 1;
 }
 
+void SynthPlugin::currentValues(float values[kNumParams])
+{
+    for (int32_t i = 0; i < kNumParams; i++)
+        values[i] = getParameter(i);
+}
+
 void SynthPlugin::getParameterName(int32_t index, char* text)
 {
     float values[kNumParams];
-    for (int32_t i = 0; i < kNumParams; i++)
-        values[i] = getParameter(i);
+    currentValues(values);
     parameterName(index, values, text);
 }
 
@@ -253,8 +258,7 @@ void SynthPlugin::getParameterLabel(int32_t index, char* label)
 void SynthPlugin::getParameterDisplay(int32_t index, char* text)
 {
     float values[kNumParams];
-    for (int32_t i = 0; i < kNumParams; i++)
-        values[i] = getParameter(i);
+    currentValues(values);
     parameterDisplay(index, values, text);
 }
 

@@ -68,6 +68,8 @@ protected:
 private:
     // The value stored for a parameter, in the current record and as the value getParameter answers.
     void store(int32_t index, float value);
+    // The 38 values getParameter answers, for the texts that depend on them.
+    void currentValues(float values[kNumParams]);
 
     ProgramBank fBank;
     SynthEngine fEngine;

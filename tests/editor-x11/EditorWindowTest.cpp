@@ -383,9 +383,17 @@ TEST_F(EditorWindowTest, ThousandOpensAndClosesLeaveNothingBehind)
     const ServerLoad server = serverLoad(display);
     ASSERT_GE(server.clients, 1);
 
+#ifdef __SANITIZE_ADDRESS__
+    // Under the address sanitizer freed memory is held back on purpose, and its leak checker looks for
+    // what is lost instead; fewer rounds keep the run short.
+    cycle(200);
+    EXPECT_EQ(openFiles(), files);
+    static_cast<void>(memory);
+#else
     cycle(1000);
     EXPECT_EQ(openFiles(), files);
     EXPECT_LT(residentKb() - memory, 2048) << "kB more resident memory after 1000 opens";
+#endif
     const ServerLoad after = serverLoad(display);
     EXPECT_EQ(after.clients, server.clients);
     EXPECT_EQ(after.resources, server.resources);
