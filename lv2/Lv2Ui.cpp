@@ -150,6 +150,11 @@ void Lv2Ui::beginGesture(int32_t index)
 
 void Lv2Ui::endGesture(int32_t index)
 {
-    if (fTouch != nullptr && fTouch->touch != nullptr && index >= 0 && index < kNumParams)
+    if (index < 0 || index >= kNumParams)
+        return;
+    if (fTouch != nullptr && fTouch->touch != nullptr)
         fTouch->touch(fTouch->handle, static_cast<uint32_t>(index), false);
+    // A read-out redrawn while the toolkit tracks the mouse lands off its place (the frame's drawing offset is
+    // the dragged control's panel's then) and is taken as drawn: the next idle draws it again.
+    fEditor->setParameter(index, fValues[static_cast<size_t>(index)]);
 }
