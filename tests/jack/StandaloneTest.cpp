@@ -3,6 +3,9 @@
 // plain message) and, under Xvfb, its window.
 #include "JackTestSupport.h"
 
+#define ALLOCATION_COUNTER_DEFINE
+#include "../lv2/AllocationCounter.h"
+
 #include "editor/SynthEditor.h"
 #include "jack/BankFile.h"
 #include "jack/Options.h"
@@ -178,6 +181,29 @@ TEST(StandaloneSynthesizer, ProgramsControllersAndProgramChangesReachTheRecordsA
     synth.render(nullptr, outputs, 64);
     for (float v : left)
         EXPECT_EQ(v, 0.0f);
+}
+
+TEST(StandaloneSynthesizer, TheAudioThreadAllocatesNothing)
+{
+    StandaloneSynth synth;
+    synth.setSampleRate(kRate);
+    std::vector<float> left(kBlock), right(kBlock), input(kBlock, 0.001f);
+    float* outputs[2] = {left.data(), right.data()};
+    const float* inputs[2] = {input.data(), input.data()};
+    const uint8_t messages[][3] = {{0x90, 60, 100}, {0xB0, 1, 90}, {0xE0, 0, 70}, {0xC0, 4, 0},
+                                   {0x91, 67, 80},  {0x80, 60, 0}, {0xB0, 126, 0}, {0xB0, 107, 3}};
+    long allocations = 0;
+    for (int block = 0; block < 64; block++)
+    {
+        // The main thread's changes meanwhile, posted between blocks.
+        synth.setParameter(block % kNumParams, static_cast<float>(block) / 64.0f);
+        allocations::Counter counter;
+        const auto& m = messages[block % 8];
+        synth.midiEvent(block % kBlock, m, (m[0] & 0xF0) == 0xC0 ? 2 : 3);
+        synth.render(inputs, outputs, kBlock);
+        allocations += counter.count();
+    }
+    EXPECT_EQ(allocations, 0);
 }
 
 TEST(StandaloneProgram, WithoutAServerSaysSoPlainly)

@@ -2,6 +2,9 @@
 // parameters, programs and bank, and random sessions rendered through both, compared bit for bit.
 #include "TestHosts.h"
 
+#define ALLOCATION_COUNTER_DEFINE
+#include "AllocationCounter.h"
+
 #include "lv2/PortTable.h"
 #include "params/ProgramBank.h"
 
@@ -421,6 +424,34 @@ TEST_F(Lv2Bundle, RandomSessionsRenderTheVstLibrarysSamplesAndTellTheUiOfControl
         StoredState saved = saveState(lv2Synth);
         EXPECT_EQ(saved.values[urids.map(lv2uri::kStateBank)], vstBank(vstSynth));
     }
+}
+
+TEST_F(Lv2Bundle, RunAllocatesNothingWhateverTheCycleBrings)
+{
+    Lv2Instance synth(host, urids, kRate);
+    ASSERT_TRUE(synth.valid());
+    std::array<float, kNumParams> start{};
+    for (int32_t p = 0; p < kNumParams; p++)
+        start[static_cast<size_t>(p)] = synth.control(p);
+    const Session session = makeSession(11, start);
+    long allocations = 0;
+    int moves = 0;
+    for (const Session::Block& block : session.blocks)
+    {
+        for (const Session::Change& change : block.changes)
+            synth.control(change.index) = change.value;
+        for (const auto& [frame, bytes] : block.midi)
+        {
+            synth.midi().add(frame, bytes.data(), 3);
+            moves += (bytes[0] & 0xF0) == 0xB0 ? 1 : 0;
+        }
+        // The host's side of the cycle (emptying its buffers) allocates nothing either.
+        allocations::Counter counter;
+        synth.run(block.frames);
+        allocations += counter.count();
+    }
+    EXPECT_GT(moves, 0);
+    EXPECT_EQ(allocations, 0);
 }
 
 TEST_F(Lv2Bundle, StateCarriesTheBankTheProgramAndTheNamesThroughLilv)

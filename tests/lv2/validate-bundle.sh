@@ -20,14 +20,15 @@ faults() {
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# The specifications alone (no other plug-ins), and the bundle, on the hosts' search path.
-mkdir -p "$work/specs"
-for spec in /usr/lib/lv2/*.lv2; do
-    if grep -qE 'lv2:Specification|owl:Ontology' "$spec/manifest.ttl" 2>/dev/null; then
-        ln -s "$spec" "$work/specs/"
+# The LV2 vocabularies alone (bundles without a binary: no other plug-ins), and the bundle, on the hosts'
+# search path.
+mkdir -p "$work/vocabularies"
+for vocabulary in /usr/lib/lv2/*.lv2; do
+    if [ -f "$vocabulary/manifest.ttl" ] && ! grep -q 'lv2:binary' "$vocabulary/manifest.ttl"; then
+        ln -s "$vocabulary" "$work/vocabularies/"
     fi
 done
-export LV2_PATH="$work/specs:$(dirname "$bundle")"
+export LV2_PATH="$work/vocabularies:$(dirname "$bundle")"
 
 echo "== lv2_validate"
 # The Debian script lists one schema file that the package does not ship; it says so and goes on.
