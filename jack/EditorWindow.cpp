@@ -6,6 +6,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include <cstdint>
 #include <unistd.h>
@@ -107,4 +109,10 @@ bool EditorWindow::idle()
     if (!fClosed)
         fEditor->idle();
     return !fClosed;
+}
+
+void EditorWindow::releaseSharedCaches()
+{
+    cairo_debug_reset_static_data();
+    FcFini();
 }

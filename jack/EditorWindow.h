@@ -19,6 +19,10 @@ public:
     EditorWindow(const EditorWindow&) = delete;
     EditorWindow& operator=(const EditorWindow&) = delete;
 
+    // The font caches the editors filled are the process's; at its end, with every window gone, they go too,
+    // so that a leak checker sees only what the program itself leaves behind.
+    static void releaseSharedCaches();
+
     SynthEditor& editor() { return *fEditor; }
     // Takes the window's events and runs the editor's idle; false once the user has closed the window.
     bool idle();

@@ -174,7 +174,11 @@ int main(int argc, char** argv)
     // The audio thread stops before the window it reports to goes.
     client->deactivate();
     synth.setEditor(nullptr);
-    window.reset();
+    if (window != nullptr)
+    {
+        window.reset();
+        EditorWindow::releaseSharedCaches();
+    }
     client.reset();
     if (!options.bankPath.empty() && !saveBank(synth, options.bankPath))
         status = 1;

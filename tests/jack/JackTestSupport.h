@@ -300,7 +300,7 @@ inline double estimatePitch(const std::vector<float>& left, const std::vector<fl
         x[static_cast<size_t>(i)] = static_cast<double>(left[static_cast<size_t>(from + i)]) + right[static_cast<size_t>(from + i)];
     const int minLag = kRate / 2000;
     const int maxLag = kRate / 40;
-    const int64_t window = length - maxLag;
+    const int64_t window = length - maxLag - 1; // the last lag looked at is maxLag + 1
     std::vector<double> score(static_cast<size_t>(maxLag + 2), 0.0);
     for (int lag = minLag; lag <= maxLag + 1; lag++)
     {
