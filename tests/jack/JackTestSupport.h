@@ -204,6 +204,25 @@ inline bool waitForPorts(const std::vector<std::string>& ports, std::chrono::mil
     return all;
 }
 
+// The ports a port is connected to, as the server sees them.
+inline std::vector<std::string> connectionsOf(const std::string& port)
+{
+    std::vector<std::string> names;
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open("zentharode-look", JackNoStartServer, &status);
+    if (client == nullptr)
+        return names;
+    if (jack_port_t* p = jack_port_by_name(client, port.c_str()))
+        if (const char** list = jack_port_get_all_connections(client, p))
+        {
+            for (const char** c = list; *c != nullptr; c++)
+                names.emplace_back(*c);
+            jack_free(list);
+        }
+    jack_client_close(client);
+    return names;
+}
+
 struct TestNote
 {
     int64_t frame;

@@ -249,12 +249,22 @@ TEST(StandaloneProgram, HeadlessPlaysEachNoteOnItsFrameAndPitchAndSavesItsBankAt
     ASSERT_TRUE(readBankFile(bank, saved, kind, error)) << error;
     EXPECT_EQ(saved.program, kTestProgram);
 
-    // Started again on its bank, it takes the program from it; SIGINT ends it as cleanly.
-    ChildProcess again({ZENTHARODE_JACK_PROGRAM, "--no-gui", "--name", "again", "--bank", bank},
+    // Started again on its bank, it takes the program from it and makes the connections asked for (the dummy
+    // driver has two physical audio ports each way and no MIDI); SIGINT ends it as cleanly.
+    ChildProcess again({ZENTHARODE_JACK_PROGRAM, "--no-gui", "--name", "again", "--bank", bank, "--connect-out", "auto",
+                        "--connect-in", "system:capture_2", "--connect-midi", "auto"},
                        kOutput + "/headless-again.log");
     ASSERT_TRUE(waitForPorts({"again:out_l"}, 15s)) << again.log();
+    const auto connected = std::chrono::steady_clock::now() + 10s;
+    while (connectionsOf("again:out_r").empty() && std::chrono::steady_clock::now() < connected)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(connectionsOf("again:out_l"), args({"system:playback_1"}));
+    EXPECT_EQ(connectionsOf("again:out_r"), args({"system:playback_2"}));
+    EXPECT_EQ(connectionsOf("again:in_l"), args({"system:capture_2"}));
+    EXPECT_EQ(connectionsOf("again:in_r"), args({"system:capture_2"}));
     EXPECT_EQ(again.stop(SIGINT, 10s), 0) << again.log();
     EXPECT_NE(again.log().find("with program 3"), std::string::npos) << again.log();
+    EXPECT_NE(again.log().find("the server has no physical MIDI input to connect"), std::string::npos) << again.log();
 }
 
 TEST(StandaloneProgram, RefusesABankFileItCannotRead)
