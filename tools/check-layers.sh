@@ -15,6 +15,8 @@ declare -A allowed=(
     [toolkit]="resources"
     [editor]="toolkit resources params" # the parameter indices only
     [plugin]="dsp params engine editor toolkit resources"
+    [lv2]="dsp params engine editor toolkit resources"  # front ends, like plugin
+    [jack]="dsp params engine editor toolkit resources"
 )
 # System headers the sound layers must not use.
 forbidden_system='<(X11|cairo|fontconfig|lv2|jack|lilv)[/.]'

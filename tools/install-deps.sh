@@ -3,8 +3,10 @@
 set -euo pipefail
 
 build_packages=(cmake make g++ pkg-config libgtest-dev libbenchmark-dev libcairo2-dev libx11-dev libxtst-dev libxres-dev
-                libfontconfig1-dev fonts-liberation libsmf-dev libsndfile1-dev)
-test_packages=(xvfb xauth ardour qtractor xdotool)
+                libfontconfig1-dev fonts-liberation libsmf-dev libsndfile1-dev
+                lv2-dev liblilv-dev libjack-jackd2-dev)
+test_packages=(xvfb xauth ardour qtractor xdotool
+               lilv-utils sordi jalv jackd2)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-build}" = "test" ]; then
