@@ -3,7 +3,7 @@
 #pragma once
 
 #include "editor/EditorController.h"
-#include "engine/SynthEngine.h"
+#include "engine/Instrument.h"
 #include "params/Parameters.h"
 #include "params/ProgramBank.h"
 
@@ -16,7 +16,7 @@ class SynthEditor;
 // Threads: the main thread (the editor, program changes, the bank file) stores at once and posts to the
 // engine, which takes the changes at its next block; the audio thread (midiEvent, render) neither locks nor
 // allocates. A MIDI program change is handed from the audio thread to the main thread, which makes it.
-class StandaloneSynth : public EditorController, private ControllerListener
+class StandaloneSynth : public EditorController, private InstrumentListener
 {
 public:
     // Program 0 applied and every voice silent, as the VST 2.x build starts.
@@ -26,21 +26,21 @@ public:
     StandaloneSynth& operator=(const StandaloneSynth&) = delete;
 
     // Before the audio thread runs.
-    void setSampleRate(float rate) { fEngine.setSampleRate(rate); }
+    void setSampleRate(float rate) { fInstrument.engine().setSampleRate(rate); }
     // The editor told of every change, or null; set while the audio thread does not run.
     void setEditor(SynthEditor* editor) { fEditor = editor; }
 
     // Main thread.
-    void setParameter(int32_t index, float value);
-    float getParameter(int32_t index) const;
+    void setParameter(int32_t index, float value) { fInstrument.setParameter(index, value); }
+    float getParameter(int32_t index) const { return fInstrument.getParameter(index); }
     // Makes program 0..31 current and applies it; the engine takes its values together.
-    void selectProgram(int32_t program);
-    int32_t currentProgram() const { return fProgram.load(); }
+    void selectProgram(int32_t program) { fInstrument.selectProgram(program); }
+    int32_t currentProgram() const { return fInstrument.currentProgram(); }
     // At most 23 characters and a terminator.
-    void programName(int32_t program, char* name) const;
+    void programName(int32_t program, char* name) const { fInstrument.getProgramName(program, name); }
     // The bank as records, and the whole bank replaced (nothing applied: select a program after).
-    void copyBank(SynthProgram* records) const;
-    void replaceBank(const SynthProgram* records);
+    void copyBank(SynthProgram* records) const { fInstrument.readRecords(0, kNumPrograms, records); }
+    void replaceBank(const SynthProgram* records) { fInstrument.writeRecords(0, kNumPrograms, records); }
     // A program number a MIDI program change asked for since the last call, or -1.
     int32_t takeRequestedProgram() { return fRequestedProgram.exchange(-1); }
 
@@ -53,21 +53,14 @@ public:
     void parameterText(int32_t index, char* text) override;
     void changeParameter(int32_t index, float value) override;
     void beginGesture(int32_t) override {}
-    void endGesture(int32_t index) override;
+    void endGesture(int32_t) override {}
     void idleHost() override {}
 
 private:
-    // A mapped MIDI controller moved a parameter (audio thread): the record and the editor follow.
-    void controllerMoved(int32_t index, float value) override;
-    void store(int32_t index, float value);
-    void tellEditor(int32_t index);
-    SynthProgram& currentRecord() { return fBank.program(fProgram.load()); }
+    // Every stored change, also a MIDI controller's on the audio thread, reaches the editor.
+    void parameterChanged(int32_t index) override;
 
-    ProgramBank fBank;
-    SynthEngine fEngine;
-    std::atomic<int32_t> fProgram{0};
+    Instrument fInstrument;
     std::atomic<int32_t> fRequestedProgram{-1};
-    // The values as last set, whatever the engine has taken yet.
-    std::atomic<float> fValues[kNumParams]{};
     SynthEditor* fEditor = nullptr;
 };

@@ -3,7 +3,10 @@
 
 #include "params/Parameters.h"
 
+#include <lv2/core/lv2.h>
+
 #include <cstdint>
+#include <cstring>
 
 namespace lv2port
 {
@@ -44,3 +47,14 @@ constexpr const char* kPresetPrefix = ZENTHARODE_LV2_URI ":preset:";
 constexpr const char* kDspBinary = "zentharode.so";
 constexpr const char* kUiBinary = "zentharode_ui.so";
 } // namespace lv2uri
+
+// The data of the host's feature with the given URI, or null.
+inline const void* findFeature(const LV2_Feature* const* features, const char* uri)
+{
+    if (features == nullptr)
+        return nullptr;
+    for (const LV2_Feature* const* f = features; *f != nullptr; f++)
+        if ((*f)->URI != nullptr && std::strcmp((*f)->URI, uri) == 0)
+            return (*f)->data;
+    return nullptr;
+}

@@ -46,15 +46,6 @@ int32_t frameOffset(int64_t frames)
                                                         : static_cast<int32_t>(frames);
 }
 
-const void* findFeature(const LV2_Feature* const* features, const char* uri)
-{
-    if (features == nullptr)
-        return nullptr;
-    for (const LV2_Feature* const* f = features; *f != nullptr; f++)
-        if ((*f)->URI != nullptr && std::strcmp((*f)->URI, uri) == 0)
-            return (*f)->data;
-    return nullptr;
-}
 } // namespace
 
 Lv2Synth* Lv2Synth::create(double sampleRate, const LV2_Feature* const* features)

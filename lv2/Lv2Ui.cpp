@@ -13,18 +13,6 @@
 
 #include <cstring>
 
-namespace
-{
-const void* findFeature(const LV2_Feature* const* features, const char* uri)
-{
-    if (features == nullptr)
-        return nullptr;
-    for (const LV2_Feature* const* f = features; *f != nullptr; f++)
-        if ((*f)->URI != nullptr && std::strcmp((*f)->URI, uri) == 0)
-            return (*f)->data;
-    return nullptr;
-}
-} // namespace
 
 Lv2Ui* Lv2Ui::create(LV2UI_Write_Function write, LV2UI_Controller controller, LV2UI_Widget* widget,
                      const LV2_Feature* const* features)

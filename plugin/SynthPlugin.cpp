@@ -4,7 +4,6 @@
 
 #include "params/ParameterText.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -24,24 +23,6 @@ void copyText(char* destination, const char* source, size_t size)
     std::snprintf(destination, size, "%s", source);
 }
 
-// The records' values may be written by the audio thread (a MIDI controller) while another thread reads
-// or writes the same record: every access to them is atomic. Names are touched by one thread only.
-float loadValue(const float& value)
-{
-    return std::atomic_ref<const float>(value).load(std::memory_order_relaxed);
-}
-
-void storeValue(float& value, float v)
-{
-    std::atomic_ref<float>(value).store(v, std::memory_order_relaxed);
-}
-
-void copyRecord(SynthProgram& destination, const SynthProgram& source)
-{
-    for (int32_t i = 0; i < kNumParams; i++)
-        storeValue(destination.fParams[i], loadValue(source.fParams[i]));
-    std::memmove(destination.name, source.name, sizeof destination.name);
-}
 } // namespace
 
 SynthPlugin::SynthPlugin(audioMasterCallback audioMaster) : AudioEffectX(audioMaster, kNumPrograms, kNumParams)
@@ -57,10 +38,7 @@ SynthPlugin::SynthPlugin(audioMasterCallback audioMaster) : AudioEffectX(audioMa
         setUniqueID(kUniqueId);
     }
 
-    fEngine.setControllerListener(this);
-    fBank.loadFactoryPresets();
-    setProgram(0);
-    suspend();
+    fInstrument.setListener(this);
 }
 
 SynthPlugin::~SynthPlugin() = default;
@@ -70,49 +48,33 @@ intptr_t SynthPlugin::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
     const intptr_t reply = AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
     // This opcode stores the rate without setSampleRate: only note starts take it.
     if (opcode == effSetBlockSizeAndSampleRate)
-        fEngine.setNoteSampleRate(sampleRate);
+        engine().setNoteSampleRate(sampleRate);
     return reply;
-}
-
-void SynthPlugin::store(int32_t index, float value)
-{
-    // The current program is the edit buffer: every change rewrites it.
-    storeValue(currentProgram().fParams[index], value);
-    fValues[index].store(value, std::memory_order_relaxed);
 }
 
 void SynthPlugin::setParameter(int32_t index, float value)
 {
-    if (index < 0 || index >= kNumParams)
-        return;
-    store(index, storedParameterValue(index, value));
-    fEngine.postParameter(index, value);
-    parameterChanged(index);
+    fInstrument.setParameter(index, value);
 }
 
 float SynthPlugin::getParameter(int32_t index)
 {
-    if (index < 0 || index >= kNumParams)
-        return 0.0f;
-    return fValues[index].load(std::memory_order_relaxed);
+    return fInstrument.getParameter(index);
 }
 
-void SynthPlugin::controllerMoved(int32_t index, float value)
+void SynthPlugin::controllerMoved(int32_t /*index*/)
 {
-    // On the audio thread, inside processEvents: the engine has applied the value already.
-    store(index, value);
-    parameterChanged(index);
     updateDisplay();
 }
 
 void SynthPlugin::process(float** inputs, float** outputs, int32_t sampleFrames)
 {
-    fEngine.renderBlock(inputs, outputs, sampleFrames, false);
+    engine().renderBlock(inputs, outputs, sampleFrames, false);
 }
 
 void SynthPlugin::processReplacing(float** inputs, float** outputs, int32_t sampleFrames)
 {
-    fEngine.renderBlock(inputs, outputs, sampleFrames, true);
+    engine().renderBlock(inputs, outputs, sampleFrames, true);
 }
 
 int32_t SynthPlugin::processEvents(VstEvents* events)
@@ -127,7 +89,7 @@ int32_t SynthPlugin::processEvents(VstEvents* events)
         if (event == nullptr || event->type != kVstMidiType)
             continue;
         const auto& midi = *reinterpret_cast<const VstMidiEvent*>(event);
-        fEngine.midiEvent(midi.deltaFrames, static_cast<uint8_t>(midi.midiData[0]), static_cast<uint8_t>(midi.midiData[1]),
+        engine().midiEvent(midi.deltaFrames, static_cast<uint8_t>(midi.midiData[0]), static_cast<uint8_t>(midi.midiData[1]),
                           static_cast<uint8_t>(midi.midiData[2]), static_cast<signed char>(midi.detune));
     }
     return 1;
@@ -136,7 +98,7 @@ int32_t SynthPlugin::processEvents(VstEvents* events)
 void SynthPlugin::setSampleRate(float newRate)
 {
     AudioEffectX::setSampleRate(newRate);
-    fEngine.setSampleRate(newRate);
+    engine().setSampleRate(newRate);
 }
 
 void SynthPlugin::setBlockSize(int32_t newSize)
@@ -146,7 +108,7 @@ void SynthPlugin::setBlockSize(int32_t newSize)
 
 void SynthPlugin::suspend()
 {
-    fEngine.suspend();
+    engine().suspend();
 }
 
 void SynthPlugin::resume()
@@ -159,44 +121,30 @@ void SynthPlugin::setProgram(int32_t program)
     if (!ProgramBank::isProgram(program))
         return;
     curProgram = program;
-    fProgram.store(program);
-    // Value by value, in the fixed order: each rewrites the record (the body types are stored quantised)
-    // and reaches the editor; the engine takes all of them at once.
-    float values[kNumParams];
-    SynthProgram& record = currentProgram();
-    for (int32_t index : kProgramApplyOrder)
-    {
-        values[index] = loadValue(record.fParams[index]);
-        store(index, storedParameterValue(index, values[index]));
-        parameterChanged(index);
-    }
-    fEngine.postProgram(values);
+    fInstrument.selectProgram(program);
 }
 
 void SynthPlugin::setProgramName(char* name)
 {
-    fBank.setName(curProgram, name);
+    fInstrument.setProgramName(name);
 }
 
 void SynthPlugin::getProgramName(char* name)
 {
-    fBank.getName(curProgram, name);
+    fInstrument.getProgramName(fInstrument.currentProgram(), name);
 }
 
 bool SynthPlugin::getProgramNameIndexed(int32_t /*category*/, int32_t index, char* text)
 {
     if (text == nullptr || !ProgramBank::isProgram(index))
         return false;
-    fBank.getName(index, text);
+    fInstrument.getProgramName(index, text);
     return true;
 }
 
 bool SynthPlugin::copyProgram(int32_t destination)
 {
-    if (!ProgramBank::isProgram(destination))
-        return false;
-    copyRecord(fBank.program(destination), currentProgram());
-    return true;
+    return fInstrument.copyProgram(destination);
 }
 
 int32_t SynthPlugin::getChunk(void** data, bool isPreset)
@@ -206,15 +154,11 @@ int32_t SynthPlugin::getChunk(void** data, bool isPreset)
     // The host reads a copy made now: the records themselves may change under it (a MIDI controller on
     // the audio thread). The copy stays until the next request.
     if (isPreset)
-    {
-        copyRecord(fChunk[0], currentProgram());
-        *data = fChunk;
-        return kPresetChunkSize;
-    }
-    for (int32_t p = 0; p < kNumPrograms; p++)
-        copyRecord(fChunk[p], fBank.program(p));
+        fInstrument.readRecords(fInstrument.currentProgram(), 1, fChunk);
+    else
+        fInstrument.readRecords(0, kNumPrograms, fChunk);
     *data = fChunk;
-    return kBankChunkSize;
+    return isPreset ? kPresetChunkSize : kBankChunkSize;
 }
 
 int32_t SynthPlugin::setChunk(void* data, int32_t byteSize, bool isPreset)
@@ -228,25 +172,16 @@ int32_t SynthPlugin::setChunk(void* data, int32_t byteSize, bool isPreset)
     SynthProgram incoming[kNumPrograms];
     std::memcpy(incoming, data, static_cast<size_t>(byteSize));
     if (isPreset)
-    {
-        copyRecord(currentProgram(), incoming[0]);
-        return 1;
-    }
-    for (int32_t p = 0; p < kNumPrograms; p++)
-        copyRecord(fBank.program(p), incoming[p]);
+        fInstrument.writeRecords(fInstrument.currentProgram(), 1, incoming);
+    else
+        fInstrument.writeRecords(0, kNumPrograms, incoming);
     return 1;
-}
-
-void SynthPlugin::currentValues(float values[kNumParams])
-{
-    for (int32_t i = 0; i < kNumParams; i++)
-        values[i] = getParameter(i);
 }
 
 void SynthPlugin::getParameterName(int32_t index, char* text)
 {
     float values[kNumParams];
-    currentValues(values);
+    fInstrument.currentValues(values);
     parameterName(index, values, text);
 }
 
@@ -258,7 +193,7 @@ void SynthPlugin::getParameterLabel(int32_t index, char* label)
 void SynthPlugin::getParameterDisplay(int32_t index, char* text)
 {
     float values[kNumParams];
-    currentValues(values);
+    fInstrument.currentValues(values);
     parameterDisplay(index, values, text);
 }
 

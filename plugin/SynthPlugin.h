@@ -2,20 +2,17 @@
 // every request forwards to.
 #pragma once
 
-#include "engine/SynthEngine.h"
+#include "engine/Instrument.h"
 #include "params/Parameters.h"
 #include "params/ProgramBank.h"
 #include "plugin/AudioEffectX.h"
 
-#include <atomic>
 #include <cstdint>
 
 // Threads: the host may call setParameter, setProgram and the chunk requests on any thread, also while
-// its audio thread renders. They store at once (getParameter, the program record and the read-outs answer
-// the new value) and post the change to the engine, which takes it at the start of its next block, all of
-// a program together. The audio thread (processEvents, process, processReplacing) neither locks nor
-// allocates.
-class SynthPlugin : public AudioEffectX, protected ControllerListener
+// its audio thread renders (see Instrument). The audio thread (processEvents, process, processReplacing)
+// neither locks nor allocates.
+class SynthPlugin : public AudioEffectX, protected InstrumentListener
 {
 public:
     explicit SynthPlugin(audioMasterCallback audioMaster);
@@ -25,7 +22,7 @@ public:
     SynthPlugin& operator=(const SynthPlugin&) = delete;
 
     intptr_t dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) override;
-    int32_t getProgram() override { return fProgram.load(); }
+    int32_t getProgram() override { return fInstrument.currentProgram(); }
     void setParameter(int32_t index, float value) override;
     float getParameter(int32_t index) override;
     void process(float** inputs, float** outputs, int32_t sampleFrames) override;
@@ -52,30 +49,21 @@ public:
     int32_t getVendorVersion() override;
     int32_t canDo(char* text) override;
 
-    SynthEngine& engine() { return fEngine; }
-    SynthProgram& currentProgram() { return fBank.program(fProgram.load()); }
-    const ProgramBank& programBank() const { return fBank; }
+    SynthEngine& engine() { return fInstrument.engine(); }
+    const ProgramBank& programBank() const { return fInstrument.bank(); }
+    const SynthProgram& currentProgram() const { return programBank().program(fInstrument.currentProgram()); }
 
     static constexpr int32_t kUniqueId = vstFourCC('Z', 'N', 'T', 'H');
     static constexpr int32_t kVendorVersion = 1;
 
 protected:
-    // A mapped MIDI controller moved a parameter: the stored program follows, then the host's display.
-    void controllerMoved(int32_t index, float value) override;
     // Every stored change of a parameter, whatever its source; the editor plug-in follows it.
-    virtual void parameterChanged(int32_t /*index*/) {}
+    void parameterChanged(int32_t /*index*/) override {}
+    // A mapped MIDI controller moved a parameter: the host's display follows.
+    void controllerMoved(int32_t index) override;
 
 private:
-    // The value stored for a parameter, in the current record and as the value getParameter answers.
-    void store(int32_t index, float value);
-    // The 38 values getParameter answers, for the texts that depend on them.
-    void currentValues(float values[kNumParams]);
-
-    ProgramBank fBank;
-    SynthEngine fEngine;
-    std::atomic<int32_t> fProgram{0};
-    // The values as last set, whatever the engine has taken yet.
-    std::atomic<float> fValues[kNumParams]{};
+    Instrument fInstrument;
     // What getChunk hands the host: the bank, or the current program in its first record.
     SynthProgram fChunk[kNumPrograms]{};
 };
