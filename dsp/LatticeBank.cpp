@@ -122,9 +122,12 @@ bool LatticeBank::setPath(Path path)
 
 void LatticeBank::setOrder(int lane, int order)
 {
-    if (!validLane(lane))
-        return;
-    const int n = std::clamp(order, 1, kCapacity);
+    if (validLane(lane))
+        applyOrder(lane, std::clamp(order, 1, kCapacity));
+}
+
+void LatticeBank::applyOrder(int lane, int n)
+{
     fLanes.order[lane] = n;
     const uint8_t bit = static_cast<uint8_t>(1u << lane);
     for (int i = 0; i < kCapacity; ++i)
@@ -133,6 +136,48 @@ void LatticeBank::setOrder(int lane, int order)
         fLanes.sectionLanes[i] = static_cast<uint8_t>(i < n ? fLanes.sectionLanes[i] | bit
                                                             : fLanes.sectionLanes[i] & ~bit);
     }
+}
+
+bool LatticeBank::loadLane(int lane, const WarpedLatticeFilter& filter)
+{
+    if (!validLane(lane) || filter.fCapacity != kCapacity)
+        return false;
+    applyOrder(lane, filter.fOrder);
+    fLanes.updateInterval[lane] = filter.fUpdateInterval;
+    fLanes.sampleCount[lane] = filter.fSampleCount;
+    for (int i = 0; i < kCapacity; ++i)
+    {
+        fLanes.setA[i][lane] = filter.fSetA[i];
+        fLanes.setB[i][lane] = filter.fSetB[i];
+        fLanes.k[i][lane] = filter.fK[i];
+        fLanes.state1[i][lane] = filter.fState1[i];
+        fLanes.state2[i][lane] = filter.fState2[i];
+    }
+    const uint32_t bit = 1u << lane;
+    fLanes.readSecond = filter.fStateSelector != 0 ? fLanes.readSecond | bit : fLanes.readSecond & ~bit;
+    fLanes.gain[lane] = filter.fGain;
+    fLanes.warpTerm[lane] = filter.fWarpTerm;
+    fLanes.loopTerm[lane] = filter.fLoopTerm;
+    fLanes.lastOutput[lane] = filter.fLastOutput;
+    return true;
+}
+
+void LatticeBank::storeLane(int lane, WarpedLatticeFilter& filter) const
+{
+    if (!validLane(lane) || filter.fCapacity != kCapacity)
+        return;
+    filter.fSampleCount = fLanes.sampleCount[lane];
+    for (int i = 0; i < kCapacity; ++i)
+    {
+        filter.fK[i] = fLanes.k[i][lane];
+        filter.fState1[i] = fLanes.state1[i][lane];
+        filter.fState2[i] = fLanes.state2[i][lane];
+    }
+    filter.fStateSelector = (fLanes.readSecond >> lane & 1u) != 0 ? 1 : 0;
+    filter.fGain = fLanes.gain[lane];
+    filter.fWarpTerm = fLanes.warpTerm[lane];
+    filter.fLoopTerm = fLanes.loopTerm[lane];
+    filter.fLastOutput = fLanes.lastOutput[lane];
 }
 
 void LatticeBank::setGain(int lane, double gain)

@@ -5,6 +5,8 @@
 
 #include "dsp/LatticeLanes.h"
 
+class WarpedLatticeFilter;
+
 // Every lane is one filter of capacity 30 with the settings and behaviour of WarpedLatticeFilter; the
 // per-lane calls mirror that class. process runs one sample of all active lanes at once: the filters'
 // section chains are latency-bound, so eight independent chains cost little more than one.
@@ -48,6 +50,12 @@ public:
     void clear(int lane);
     void updateCoefficients(int lane, double lambda, double gain, double morph);
 
+    // A filter of capacity kCapacity taken into a lane with everything it holds, and given back with what
+    // process changes (coefficients in use, states, terms, last output, counter). loadLane answers false,
+    // changing nothing, for another capacity or lane.
+    bool loadLane(int lane, const WarpedLatticeFilter& filter);
+    void storeLane(int lane, WarpedLatticeFilter& filter) const;
+
     // One sample of every lane in activeMask (bit l for lane l): x, lambda and morph are read per lane,
     // y[l] receives the output of each active lane. Lanes not in the mask are left exactly as they are,
     // sample counter included, and their y is not written. y may be x. A null array does nothing.
@@ -63,6 +71,8 @@ public:
 
 private:
     static bool validLane(int lane) { return lane >= 0 && lane < kLanes; }
+    // Sections in use, 0 for a lane never given an order, as in a new filter.
+    void applyOrder(int lane, int order);
 
     LatticeLanes fLanes;
     Path fPath;

@@ -20,6 +20,8 @@ public:
     int getCount() const { return fCount; }
 
 private:
+    friend struct NoiseLanes; // reads eight tables side by side
+
     int fReadIndex = 0;
     int fCount;
     std::vector<float> fValues;
