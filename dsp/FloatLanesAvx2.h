@@ -94,6 +94,27 @@ struct FloatLanesAvx2
     // Truncation toward zero, for values inside the int range.
     static I toInt(F a) { return _mm256_cvttps_epi32(a); }
 
+    // Four consecutive floats from each lane's row, turned into four vectors: column t holds row l's
+    // entry t in lane l.
+    static void columns(const float* const rows[kLanes], F& c0, F& c1, F& c2, F& c3)
+    {
+        const auto pair = [&](int l) {
+            return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(rows[l])), _mm_loadu_ps(rows[l + 4]), 1);
+        };
+        const F r04 = pair(0);
+        const F r15 = pair(1);
+        const F r26 = pair(2);
+        const F r37 = pair(3);
+        const F t0 = _mm256_unpacklo_ps(r04, r15);
+        const F t1 = _mm256_unpackhi_ps(r04, r15);
+        const F t2 = _mm256_unpacklo_ps(r26, r37);
+        const F t3 = _mm256_unpackhi_ps(r26, r37);
+        c0 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(1, 0, 1, 0));
+        c1 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(3, 2, 3, 2));
+        c2 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(1, 0, 1, 0));
+        c3 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(3, 2, 3, 2));
+    }
+
     // Widening to eight doubles and back; the narrowing rounds to nearest, as a scalar conversion does.
     static void toDouble(F a, double* out)
     {

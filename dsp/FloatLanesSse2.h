@@ -4,6 +4,7 @@
 #if defined(__x86_64__)
 
 #include <emmintrin.h>
+#include <xmmintrin.h>
 
 #include <cstdint>
 
@@ -145,6 +146,23 @@ struct FloatLanesSse2
     static I asInt(M m) { return {_mm_castps_si128(m.lo), _mm_castps_si128(m.hi)}; }
     static F toFloat(I a) { return {_mm_cvtepi32_ps(a.lo), _mm_cvtepi32_ps(a.hi)}; }
     static I toInt(F a) { return {_mm_cvttps_epi32(a.lo), _mm_cvttps_epi32(a.hi)}; }
+
+    // As FloatLanesAvx2::columns.
+    static void columns(const float* const rows[kLanes], F& c0, F& c1, F& c2, F& c3)
+    {
+        for (int half = 0; half < 2; ++half)
+        {
+            __m128 r0 = _mm_loadu_ps(rows[4 * half]);
+            __m128 r1 = _mm_loadu_ps(rows[4 * half + 1]);
+            __m128 r2 = _mm_loadu_ps(rows[4 * half + 2]);
+            __m128 r3 = _mm_loadu_ps(rows[4 * half + 3]);
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            (half == 0 ? c0.lo : c0.hi) = r0;
+            (half == 0 ? c1.lo : c1.hi) = r1;
+            (half == 0 ? c2.lo : c2.hi) = r2;
+            (half == 0 ? c3.lo : c3.hi) = r3;
+        }
+    }
 
     static void toDouble(F a, double* out)
     {

@@ -49,9 +49,14 @@ typename V::F StringLanes::tick(typename V::M run, uint32_t runBits, typename V:
     using I = typename V::I;
 
     alignas(32) float in[kLanes];
-    // The four taps of each lane, oldest first; lanes outside run read zeros, which nobody keeps.
-    alignas(32) float taps[4][kLanes] = {};
     V::store(in, input);
+    // Each lane's four taps, oldest first, are four consecutive samples unless they wrap around the end of
+    // the buffer; those few are copied in order, and lanes outside run read zeros, which nobody keeps.
+    static constexpr float kSilence[4] = {};
+    alignas(16) float wrapped[kLanes][4];
+    const float* rows[kLanes];
+    for (int l = 0; l < kLanes; ++l)
+        rows[l] = kSilence;
     for (uint32_t rest = runBits; rest != 0; rest &= rest - 1)
     {
         const int l = __builtin_ctz(rest);
@@ -62,26 +67,26 @@ typename V::F StringLanes::tick(typename V::M run, uint32_t runBits, typename V:
         const int n = size[l];
         if (r <= n - 4)
         {
-            taps[0][l] = line[r];
-            taps[1][l] = line[r + 1];
-            taps[2][l] = line[r + 2];
-            taps[3][l] = line[r + 3];
+            rows[l] = line + r;
+            continue;
         }
-        else
+        int i = r;
+        for (int t = 0; t < 4; ++t)
         {
-            int i = r;
-            for (int t = 0; t < 4; ++t)
-            {
-                taps[t][l] = line[i];
-                if (++i >= n)
-                    i -= n;
-            }
+            wrapped[l][t] = line[i];
+            if (++i >= n)
+                i -= n;
         }
+        rows[l] = wrapped[l];
     }
+    F oldest;
+    F older;
+    F newer;
+    F newest;
+    V::columns(rows, oldest, older, newer, newest);
 
-    F out = V::add(V::add(V::add(V::mul(V::load(w0), V::load(taps[3])), V::mul(V::load(w1), V::load(taps[2]))),
-                          V::mul(V::load(w2), V::load(taps[1]))),
-                   V::mul(V::load(w3), V::load(taps[0])));
+    F out = V::add(V::add(V::add(V::mul(V::load(w0), newest), V::mul(V::load(w1), newer)), V::mul(V::load(w2), older)),
+                   V::mul(V::load(w3), oldest));
 
     const I zero = V::splat(0);
     const I one = V::splat(1);
