@@ -2,6 +2,7 @@
 #include "dsp/LatticeBank.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "dsp/WarpedLatticeFilter.h"
 
@@ -150,11 +151,21 @@ bool LatticeBank::loadLane(int lane, const WarpedLatticeFilter& filter)
         fLanes.setA[i][lane] = filter.fSetA[i];
         fLanes.setB[i][lane] = filter.fSetB[i];
         fLanes.k[i][lane] = filter.fK[i];
-        fLanes.state1[i][lane] = filter.fState1[i];
-        fLanes.state2[i][lane] = filter.fState2[i];
+    }
+    // The filter's states go into the arrays the lanes processed last read, so that lanes taken in
+    // together run in the uniform form; swapped records where that is not the filter's own order.
+    const bool second = fTakenSecond;
+    const bool filterSecond = filter.fStateSelector != 0;
+    const std::vector<double>& readState = filterSecond ? filter.fState2 : filter.fState1;
+    const std::vector<double>& otherState = filterSecond ? filter.fState1 : filter.fState2;
+    for (int i = 0; i < kCapacity; ++i)
+    {
+        (second ? fLanes.state2 : fLanes.state1)[i][lane] = readState[i];
+        (second ? fLanes.state1 : fLanes.state2)[i][lane] = otherState[i];
     }
     const uint32_t bit = 1u << lane;
-    fLanes.readSecond = filter.fStateSelector != 0 ? fLanes.readSecond | bit : fLanes.readSecond & ~bit;
+    fLanes.readSecond = second ? fLanes.readSecond | bit : fLanes.readSecond & ~bit;
+    fSwapped = second != filterSecond ? fSwapped | bit : fSwapped & ~bit;
     fLanes.gain[lane] = filter.fGain;
     fLanes.warpTerm[lane] = filter.fWarpTerm;
     fLanes.loopTerm[lane] = filter.fLoopTerm;
@@ -167,13 +178,18 @@ void LatticeBank::storeLane(int lane, WarpedLatticeFilter& filter) const
     if (!validLane(lane) || filter.fCapacity != kCapacity)
         return;
     filter.fSampleCount = fLanes.sampleCount[lane];
+    const bool second = (fLanes.readSecond >> lane & 1u) != 0;
+    const bool swapped = (fSwapped >> lane & 1u) != 0;
+    const bool filterSecond = second != swapped;
+    std::vector<double>& readState = filterSecond ? filter.fState2 : filter.fState1;
+    std::vector<double>& otherState = filterSecond ? filter.fState1 : filter.fState2;
     for (int i = 0; i < kCapacity; ++i)
     {
         filter.fK[i] = fLanes.k[i][lane];
-        filter.fState1[i] = fLanes.state1[i][lane];
-        filter.fState2[i] = fLanes.state2[i][lane];
+        readState[i] = (second ? fLanes.state2 : fLanes.state1)[i][lane];
+        otherState[i] = (second ? fLanes.state1 : fLanes.state2)[i][lane];
     }
-    filter.fStateSelector = (fLanes.readSecond >> lane & 1u) != 0 ? 1 : 0;
+    filter.fStateSelector = filterSecond ? 1 : 0;
     filter.fGain = fLanes.gain[lane];
     filter.fWarpTerm = fLanes.warpTerm[lane];
     filter.fLoopTerm = fLanes.loopTerm[lane];
@@ -244,9 +260,10 @@ void LatticeBank::process(const double* x, const double* lambda, const double* m
 {
     if (x == nullptr || lambda == nullptr || morph == nullptr || y == nullptr)
         return;
-    LatticeStep step{activeMask & kAllLanes, 0, 0};
+    LatticeStep step{activeMask & kAllLanes, 0, 0, false};
     if (step.active == 0)
         return;
+    int lowest = kCapacity;
     for (int lane = 0; lane < kLanes; ++lane)
     {
         if ((step.active >> lane & 1u) == 0)
@@ -257,10 +274,14 @@ void LatticeBank::process(const double* x, const double* lambda, const double* m
         const bool due = (interval & (interval - 1)) == 0 ? (count & (interval - 1)) == 0 : count % interval == 0;
         step.due |= static_cast<uint32_t>(due) << lane;
         step.sections = std::max(step.sections, static_cast<int>(fLanes.order[lane]));
+        lowest = std::min(lowest, static_cast<int>(fLanes.order[lane]));
         fLanes.sampleCount[lane] = count + 1;
     }
+    const uint32_t second = fLanes.readSecond & step.active;
+    step.uniform = lowest == step.sections && (second == 0 || second == step.active);
     fKernel(fLanes, step, x, lambda, morph, y);
     fLanes.readSecond ^= step.active;
+    fTakenSecond = (fLanes.readSecond >> __builtin_ctz(step.active) & 1u) != 0;
 }
 
 int LatticeBank::getOrder(int lane) const

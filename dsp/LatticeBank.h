@@ -77,4 +77,6 @@ private:
     LatticeLanes fLanes;
     Path fPath;
     LatticeKernel fKernel;
+    bool fTakenSecond = false; // which state array loadLane puts a filter's states into
+    uint32_t fSwapped = 0;     // bit l set: lane l's state arrays are the other way round from its filter's
 };

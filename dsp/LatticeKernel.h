@@ -5,6 +5,10 @@
 // or is not due for an update, its results are selected away rather than added as zeros: -0 + +0 is +0,
 // and a lane that has run away to infinity or NaN must keep its own values too.
 //
+// A sample on which every active lane has the same order and reads the same state array (as the voices'
+// filters have while they play together) runs the uniform form: no per-section masks, no per-lane choice
+// of state array, and, when every lane is active or due, no masks at all.
+//
 // Only the kernel files include this header, each with its own V from an anonymous namespace, so every
 // instantiation is local to a file compiled for its own instruction set.
 //
@@ -17,7 +21,7 @@
 
 #include "dsp/LatticeLanes.h"
 
-template <class V, bool kUpdate>
+template <class V, bool kUpdate, bool kUniform>
 struct LatticeForward
 {
     using Pack = typename V::Pack;
@@ -33,6 +37,16 @@ struct LatticeForward
         const Pack zero = V::broadcast(0.0);
         const Pack one = V::broadcast(1.0);
         const Mask second = V::lanes(lanes.readSecond);
+        // the uniform form reads one array for all lanes
+        const double (*read)[LatticeLanes::kLanes] = (lanes.readSecond & step.active) != 0 ? lanes.state2
+                                                                                          : lanes.state1;
+        const auto state = [&](int i) -> Pack {
+            if constexpr (kUniform)
+                return V::load(read[i]);
+            else
+                return V::select(second, V::load(lanes.state1[i]), V::load(lanes.state2[i]));
+        };
+        const bool allDue = step.due == LatticeLanes::kAllLanes;
         Mask due{};
         Pack morph = zero;
         Pack gain = zero;
@@ -52,25 +66,33 @@ struct LatticeForward
 
         // The coefficient of section i in use this sample; for due lanes also one step of the S chain.
         auto coefficient = [&](int i) -> Pack {
-            const Pack old = V::load(lanes.k[i]);
             if constexpr (kUpdate)
             {
-                const Mask inOrder = V::section(lanes, i);
                 const Pack a = V::load(lanes.setA[i]);
                 const Pack b = V::load(lanes.setB[i]);
                 const Pack fresh = V::mul(V::add(a, V::mul(V::sub(b, a), morph)), gain);
-                const Pack k = V::select(V::both(due, inOrder), old, fresh);
-                V::store(lanes.k[i], k);
+                Pack k = fresh;
+                if (kUniform && allDue)
+                    V::store(lanes.k[i], fresh);
+                else
+                {
+                    const Pack old = V::load(lanes.k[i]);
+                    k = kUniform ? V::select(due, old, fresh) : V::select(V::both(due, V::section(lanes, i)), old, fresh);
+                    V::store(lanes.k[i], k);
+                }
                 // Lanes past their order or not due run the chain on values nobody reads; S is selected.
                 const Pack x = V::sub(e, V::mul(fresh, d));
                 const Pack h = V::mul(fresh, e);
-                sum = V::addWhere(inOrder, sum, sum, h);
+                if constexpr (kUniform)
+                    sum = V::add(sum, h);
+                else
+                    sum = V::addWhere(V::section(lanes, i), sum, sum, h);
                 d = V::sub(d, h);
                 e = V::mul(negLambda, x);
                 return k;
             }
             else
-                return old;
+                return V::load(lanes.k[i]);
         };
 
         // With few registers (AVX2's sixteen) the fused pass would spill values of both chains; the
@@ -88,7 +110,7 @@ struct LatticeForward
                 return V::load(lanes.k[i]);
         };
 
-        const Pack s0 = V::select(second, V::load(lanes.state1[0]), V::load(lanes.state2[0]));
+        const Pack s0 = state(0);
         Pack kPrev = inUse(0);
         Pack a = V::mul(warp, s0);
         Pack m = V::mul(kPrev, a);
@@ -97,11 +119,14 @@ struct LatticeForward
         for (int i = 1; i < step.sections; ++i)
         {
             const Pack k = inUse(i);
-            const Pack s = V::select(second, V::load(lanes.state1[i]), V::load(lanes.state2[i]));
+            const Pack s = state(i);
             const Pack aNew = V::add(V::mul(warp, s), V::mul(lambda, V::sub(V::mul(kPrev, z), a)));
             const Pack ka = V::mul(k, aNew);
             // a, b and z of lanes past their order are never read again; only M must keep its value
-            m = V::addWhere(V::section(lanes, i), m, m, ka);
+            if constexpr (kUniform)
+                m = V::add(m, ka);
+            else
+                m = V::addWhere(V::section(lanes, i), m, m, ka);
             z = b;
             b = V::sub(b, ka);
             a = aNew;
@@ -117,9 +142,9 @@ struct LatticeForward
     }
 };
 
-template <class V>
-void latticeStep(LatticeLanes& lanes, const LatticeStep& step, const double* xIn, const double* lambdaIn,
-                 const double* morphIn, double* yOut)
+template <class V, bool kUniform>
+void latticeStepIn(LatticeLanes& lanes, const LatticeStep& step, const double* xIn, const double* lambdaIn,
+                   const double* morphIn, double* yOut)
 {
     using Pack = typename V::Pack;
     using Mask = typename V::Mask;
@@ -127,8 +152,8 @@ void latticeStep(LatticeLanes& lanes, const LatticeStep& step, const double* xIn
     const Pack lambda = V::load(lambdaIn);
     Pack warp = V::load(lanes.warpTerm);
     Pack loop = V::load(lanes.loopTerm);
-    const Pack m = step.due != 0 ? LatticeForward<V, true>::run(lanes, step, lambda, morphIn, warp, loop)
-                                 : LatticeForward<V, false>::run(lanes, step, lambda, morphIn, warp, loop);
+    const Pack m = step.due != 0 ? LatticeForward<V, true, kUniform>::run(lanes, step, lambda, morphIn, warp, loop)
+                                 : LatticeForward<V, false, kUniform>::run(lanes, step, lambda, morphIn, warp, loop);
     const Pack y = V::mul(loop, V::add(V::load(xIn), m));
 
     // New states, written into the array each lane does not read; state 0 is never written.
@@ -136,26 +161,57 @@ void latticeStep(LatticeLanes& lanes, const LatticeStep& step, const double* xIn
     const Mask second = V::lanes(lanes.readSecond);
     const Mask writeFirst = V::both(active, second);
     const Mask writeSecond = V::butNot(active, second);
-    Pack sPrev = V::select(second, V::load(lanes.state1[0]), V::load(lanes.state2[0]));
+    const bool allActive = step.active == LatticeLanes::kAllLanes;
+    const bool readsSecond = (lanes.readSecond & step.active) != 0;
+    double (*read)[LatticeLanes::kLanes] = readsSecond ? lanes.state2 : lanes.state1;
+    double (*write)[LatticeLanes::kLanes] = readsSecond ? lanes.state1 : lanes.state2;
+    Pack sPrev = kUniform ? V::load(read[0]) : V::select(second, V::load(lanes.state1[0]), V::load(lanes.state2[0]));
     Pack u = V::add(V::mul(lambda, sPrev), y);
     Pack w = y;
     for (int i = 1; i < step.sections; ++i)
     {
-        const Pack one = V::load(lanes.state1[i]);
-        const Pack two = V::load(lanes.state2[i]);
-        const Pack s = V::select(second, one, two);
+        Pack s;
+        Pack t;
         const Pack kPrev = V::load(lanes.k[i - 1]);
-        const Pack v = V::sub(sPrev, V::mul(lambda, u));
-        const Pack r = V::add(V::mul(lambda, s), v);
-        const Pack t = V::sub(r, V::mul(kPrev, w));
-        const Mask inOrder = V::section(lanes, i);
-        V::storeWhere(lanes.state1[i], V::both(inOrder, writeFirst), one, t);
-        V::storeWhere(lanes.state2[i], V::both(inOrder, writeSecond), two, t);
-        w = V::sub(w, V::mul(kPrev, v));
+        if constexpr (kUniform)
+        {
+            s = V::load(read[i]);
+            const Pack v = V::sub(sPrev, V::mul(lambda, u));
+            const Pack r = V::add(V::mul(lambda, s), v);
+            t = V::sub(r, V::mul(kPrev, w));
+            if (allActive)
+                V::store(write[i], t);
+            else
+                V::storeWhere(write[i], active, V::load(write[i]), t);
+            w = V::sub(w, V::mul(kPrev, v));
+        }
+        else
+        {
+            const Pack one = V::load(lanes.state1[i]);
+            const Pack two = V::load(lanes.state2[i]);
+            s = V::select(second, one, two);
+            const Pack v = V::sub(sPrev, V::mul(lambda, u));
+            const Pack r = V::add(V::mul(lambda, s), v);
+            t = V::sub(r, V::mul(kPrev, w));
+            const Mask inOrder = V::section(lanes, i);
+            V::storeWhere(lanes.state1[i], V::both(inOrder, writeFirst), one, t);
+            V::storeWhere(lanes.state2[i], V::both(inOrder, writeSecond), two, t);
+            w = V::sub(w, V::mul(kPrev, v));
+        }
         u = t;
         sPrev = s;
     }
 
     V::storeWhere(lanes.lastOutput, active, V::load(lanes.lastOutput), y);
     V::storeWhere(yOut, active, V::load(yOut), y);
+}
+
+template <class V>
+void latticeStep(LatticeLanes& lanes, const LatticeStep& step, const double* xIn, const double* lambdaIn,
+                 const double* morphIn, double* yOut)
+{
+    if (step.uniform)
+        latticeStepIn<V, true>(lanes, step, xIn, lambdaIn, morphIn, yOut);
+    else
+        latticeStepIn<V, false>(lanes, step, xIn, lambdaIn, morphIn, yOut);
 }

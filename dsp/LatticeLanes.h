@@ -39,6 +39,7 @@ struct LatticeStep
     uint32_t active; // lanes that run this sample; the others are left as they are
     uint32_t due;    // active lanes whose coefficients are recomputed first
     int sections;    // the highest order among the active lanes
+    bool uniform;    // every active lane has that order and reads the same state array
 };
 
 // One sample of every active lane: reads x, lambda and morph of each lane, writes y of the active lanes
