@@ -26,6 +26,13 @@ struct AdsrLanes
     // Returns the new levels (the old ones outside m).
     template <class V>
     typename V::F tick(typename V::M m);
+    // The levels the next tick would return, without moving on.
+    template <class V>
+    typename V::F peek() const;
+
+private:
+    template <class V>
+    void step(typename V::M m, typename V::F& next, typename V::I& nextStage) const;
 };
 
 // Each lane mirrors one EnvelopeFollower between load and store.
@@ -47,6 +54,26 @@ struct FollowerLanes
 
 template <class V>
 typename V::F AdsrLanes::tick(typename V::M m)
+{
+    typename V::F next;
+    typename V::I nextStage;
+    step<V>(m, next, nextStage);
+    V::store(level, next);
+    V::store(stage, nextStage);
+    return next;
+}
+
+template <class V>
+typename V::F AdsrLanes::peek() const
+{
+    typename V::F next;
+    typename V::I nextStage;
+    step<V>(V::lanes((1u << kLanes) - 1u), next, nextStage);
+    return next;
+}
+
+template <class V>
+void AdsrLanes::step(typename V::M m, typename V::F& next, typename V::I& nextStage) const
 {
     using F = typename V::F;
     using I = typename V::I;
@@ -75,15 +102,12 @@ typename V::F AdsrLanes::tick(typename V::M m)
     const M inAttack = V::both(m, V::equal(s, V::splat(int32_t{AdsrEnvelope::kAttack})));
     const M inDecay = V::both(m, V::equal(s, V::splat(int32_t{AdsrEnvelope::kDecay})));
     const M inRelease = V::both(m, V::equal(s, V::splat(int32_t{AdsrEnvelope::kRelease})));
-    F next = V::select(inAttack, old, attack);
+    next = V::select(inAttack, old, attack);
     next = V::select(inDecay, next, decay);
     next = V::select(inRelease, next, fall);
-    I nextStage = V::select(inAttack, s, afterAttack);
+    nextStage = V::select(inAttack, s, afterAttack);
     nextStage = V::select(inDecay, nextStage, afterDecay);
     nextStage = V::select(inRelease, nextStage, afterRelease);
-    V::store(level, next);
-    V::store(stage, nextStage);
-    return next;
 }
 
 template <class V>

@@ -2,6 +2,8 @@
 #include "dsp/LatticeBank.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <vector>
 
 #include "dsp/WarpedLatticeFilter.h"
@@ -48,6 +50,22 @@ bool cpuHas(LatticeBank::Path path)
 #endif
     default:
         return false;
+    }
+}
+
+// Whether a sample prepares the next one (measured with the engine benchmarks). The scalar kernel prepares
+// nothing; SSE2's sixteen registers of two lanes hold the three chains of a prepared sample only when few
+// lanes are due next, as in normal quality.
+bool preparesAhead(LatticeBank::Path path, uint32_t active, uint32_t dueNext)
+{
+    switch (path)
+    {
+    case LatticeBank::Path::kScalar:
+        return false;
+    case LatticeBank::Path::kSse2:
+        return dueNext != active;
+    default:
+        return true;
     }
 }
 
@@ -123,8 +141,10 @@ bool LatticeBank::setPath(Path path)
 
 void LatticeBank::setOrder(int lane, int order)
 {
-    if (validLane(lane))
-        applyOrder(lane, std::clamp(order, 1, kCapacity));
+    if (!validLane(lane))
+        return;
+    settle(lane);
+    applyOrder(lane, std::clamp(order, 1, kCapacity));
 }
 
 void LatticeBank::applyOrder(int lane, int n)
@@ -143,6 +163,7 @@ bool LatticeBank::loadLane(int lane, const WarpedLatticeFilter& filter)
 {
     if (!validLane(lane) || filter.fCapacity != kCapacity)
         return false;
+    settle(lane);
     applyOrder(lane, filter.fOrder);
     fLanes.updateInterval[lane] = filter.fUpdateInterval;
     fLanes.sampleCount[lane] = filter.fSampleCount;
@@ -185,7 +206,7 @@ void LatticeBank::storeLane(int lane, WarpedLatticeFilter& filter) const
     std::vector<double>& otherState = filterSecond ? filter.fState1 : filter.fState2;
     for (int i = 0; i < kCapacity; ++i)
     {
-        filter.fK[i] = fLanes.k[i][lane];
+        filter.fK[i] = coefficientInUse(lane, i);
         readState[i] = (second ? fLanes.state2 : fLanes.state1)[i][lane];
         otherState[i] = (second ? fLanes.state1 : fLanes.state2)[i][lane];
     }
@@ -198,8 +219,10 @@ void LatticeBank::storeLane(int lane, WarpedLatticeFilter& filter) const
 
 void LatticeBank::setGain(int lane, double gain)
 {
-    if (validLane(lane))
-        fLanes.gain[lane] = gain;
+    if (!validLane(lane))
+        return;
+    settle(lane);
+    fLanes.gain[lane] = gain;
 }
 
 void LatticeBank::setUpdateInterval(int lane, int interval)
@@ -212,6 +235,7 @@ void LatticeBank::setCoefficientSet(int lane, const double* values, int count, i
 {
     if (!validLane(lane) || values == nullptr)
         return;
+    settle(lane);
     double (*set)[kLanes] = which != 0 ? fLanes.setA : fLanes.setB;
     const int n = std::clamp(count, 0, kCapacity);
     for (int i = 0; i < n; ++i)
@@ -222,6 +246,7 @@ void LatticeBank::clear(int lane)
 {
     if (!validLane(lane))
         return;
+    fLanes.prepared &= ~(1u << lane); // the next sample was prepared from the states cleared here
     for (int i = 0; i < kCapacity; ++i)
     {
         fLanes.state1[i][lane] = 0.0;
@@ -235,6 +260,7 @@ void LatticeBank::updateCoefficients(int lane, double lambda, double gain, doubl
 {
     if (!validLane(lane))
         return;
+    settle(lane);
     fLanes.gain[lane] = gain;
     const int n = fLanes.order[lane];
     for (int i = 0; i < n; ++i)
@@ -258,30 +284,103 @@ void LatticeBank::updateCoefficients(int lane, double lambda, double gain, doubl
 void LatticeBank::process(const double* x, const double* lambda, const double* morph, uint32_t activeMask,
                           double* y)
 {
+    processAhead(x, lambda, morph, activeMask, y, nullptr, nullptr);
+}
+
+namespace
+{
+// Bit l set where lane l of a and b differ in any bit.
+uint32_t differingLanes(const double* a, const double* b)
+{
+    uint32_t differ = 0;
+    for (int l = 0; l < LatticeBank::kLanes; ++l)
+        differ |= static_cast<uint32_t>(std::bit_cast<uint64_t>(a[l]) != std::bit_cast<uint64_t>(b[l])) << l;
+    return differ;
+}
+} // namespace
+
+void LatticeBank::processAhead(const double* x, const double* lambda, const double* morph, uint32_t activeMask,
+                               double* y, const double* nextLambda, const double* nextMorph)
+{
     if (x == nullptr || lambda == nullptr || morph == nullptr || y == nullptr)
         return;
-    LatticeStep step{activeMask & kAllLanes, 0, 0, false};
+    LatticeStep step{activeMask & kAllLanes, 0, 0, false, false, 0, false};
     if (step.active == 0)
         return;
     int lowest = kCapacity;
-    for (int lane = 0; lane < kLanes; ++lane)
+    uint32_t dueNext = 0;
+    for (uint32_t rest = step.active; rest != 0; rest &= rest - 1)
     {
-        if ((step.active >> lane & 1u) == 0)
-            continue;
+        const int lane = __builtin_ctz(rest);
         const uint32_t interval = fLanes.updateInterval[lane]; // read once: another thread may write it
         const uint32_t count = fLanes.sampleCount[lane];
         // the usual intervals 1 and 8 are powers of two, which need no division
-        const bool due = (interval & (interval - 1)) == 0 ? (count & (interval - 1)) == 0 : count % interval == 0;
+        const uint32_t low = interval - 1;
+        const bool power = (interval & low) == 0;
+        const bool due = power ? (count & low) == 0 : count % interval == 0;
+        const bool dueAfter = power ? ((count + 1) & low) == 0 : (count + 1) % interval == 0;
         step.due |= static_cast<uint32_t>(due) << lane;
+        dueNext |= static_cast<uint32_t>(dueAfter) << lane;
         step.sections = std::max(step.sections, static_cast<int>(fLanes.order[lane]));
         lowest = std::min(lowest, static_cast<int>(fLanes.order[lane]));
         fLanes.sampleCount[lane] = count + 1;
     }
     const uint32_t second = fLanes.readSecond & step.active;
     step.uniform = lowest == step.sections && (second == 0 || second == step.active);
-    fKernel(fLanes, step, x, lambda, morph, y);
+
+    // What was prepared serves only if every active lane was prepared, for these warps and morphs and the
+    // lanes now due; an update made ahead that this sample does not take is undone.
+    const bool planned = (fLanes.aheadDue & step.active) == step.due;
+    const uint32_t unused = fLanes.aheadDue & ~(step.active & step.due);
+    for (uint32_t rest = unused; rest != 0; rest &= rest - 1)
+        restoreCoefficients(__builtin_ctz(rest));
+    fLanes.aheadDue &= ~unused;
+    step.ahead = step.uniform && planned && (step.active & ~fLanes.prepared) == 0
+                 && ((differingLanes(fLanes.aheadLambda, lambda) | differingLanes(fLanes.aheadMorph, morph))
+                     & step.active)
+                        == 0;
+
+    const bool prepare = nextLambda != nullptr && nextMorph != nullptr && step.uniform
+                         && preparesAhead(fPath, step.active, dueNext);
+    step.dueNext = prepare ? dueNext : 0;
+    fKernel(fLanes, step, x, lambda, morph, y, prepare ? nextLambda : nullptr, prepare ? nextMorph : nullptr);
     fLanes.readSecond ^= step.active;
     fTakenSecond = (fLanes.readSecond >> __builtin_ctz(step.active) & 1u) != 0;
+    if (prepare)
+    {
+        fLanes.prepared = step.active;
+        fLanes.aheadDue = step.dueNext;
+        fLanes.aheadSections = step.sections;
+        std::memcpy(fLanes.aheadLambda, nextLambda, sizeof fLanes.aheadLambda);
+        std::memcpy(fLanes.aheadMorph, nextMorph, sizeof fLanes.aheadMorph);
+    }
+    else
+    {
+        fLanes.prepared = 0;
+        fLanes.aheadDue = 0;
+    }
+}
+
+void LatticeBank::restoreCoefficients(int lane)
+{
+    for (int i = 0; i < fLanes.aheadSections; ++i)
+        fLanes.k[i][lane] = fLanes.kBefore[i][lane];
+}
+
+void LatticeBank::settle(int lane)
+{
+    const uint32_t bit = 1u << lane;
+    if ((fLanes.aheadDue & bit) != 0)
+        restoreCoefficients(lane);
+    fLanes.aheadDue &= ~bit;
+    fLanes.prepared &= ~bit;
+}
+
+double LatticeBank::coefficientInUse(int lane, int i) const
+{
+    if ((fLanes.aheadDue >> lane & 1u) != 0 && i < fLanes.aheadSections)
+        return fLanes.kBefore[i][lane];
+    return fLanes.k[i][lane];
 }
 
 int LatticeBank::getOrder(int lane) const
@@ -313,5 +412,5 @@ double LatticeBank::getCoefficient(int lane, int i) const
 {
     if (!validLane(lane) || i < 0 || i >= kCapacity)
         return 0.0;
-    return fLanes.k[i][lane];
+    return coefficientInUse(lane, i);
 }

@@ -60,6 +60,12 @@ public:
     // y[l] receives the output of each active lane. Lanes not in the mask are left exactly as they are,
     // sample counter included, and their y is not written. y may be x. A null array does nothing.
     void process(const double* x, const double* lambda, const double* morph, uint32_t activeMask, double* y);
+    // As process, and on a sample whose active lanes share order and state array, prepares the next sample
+    // of the active lanes for the warps nextLambda and morphs nextMorph: its update and the state part of
+    // its output run alongside this sample's state pass. A next sample that comes with other lanes, warps,
+    // morphs or settings is computed anew. Not on the scalar path, which prepares nothing.
+    void processAhead(const double* x, const double* lambda, const double* morph, uint32_t activeMask, double* y,
+                      const double* nextLambda, const double* nextMorph);
 
     // Per lane, as WarpedLatticeFilter; 0 for a lane or section out of range.
     int getOrder(int lane) const;
@@ -73,6 +79,12 @@ private:
     static bool validLane(int lane) { return lane >= 0 && lane < kLanes; }
     // Sections in use, 0 for a lane never given an order, as in a new filter.
     void applyOrder(int lane, int order);
+    // Puts back the coefficients an update made ahead replaced.
+    void restoreCoefficients(int lane);
+    // Drops what was prepared for the lane, before its settings change.
+    void settle(int lane);
+    // Coefficient i of the present sample, also while k holds those of a prepared next one.
+    double coefficientInUse(int lane, int i) const;
 
     LatticeLanes fLanes;
     Path fPath;

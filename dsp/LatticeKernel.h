@@ -16,7 +16,8 @@
 // div, neg; lanes (mask from bits), section (lanes whose order exceeds a section), both (a and b),
 // butNot (a and not b); select (m ? ifSet : ifClear), addWhere (m ? a + b : kept), storeWhere (writes
 // the lanes of m; old is what the memory holds, for paths without masked stores); kFuseUpdate (whether
-// the coefficient update shares its pass over the sections with the output chain).
+// the coefficient update shares its pass over the sections with the output chain); kOwnLanes (the lanes
+// it holds: all eight, or half of them for paths that run the bank in halves).
 #pragma once
 
 #include "dsp/LatticeLanes.h"
@@ -46,7 +47,7 @@ struct LatticeForward
             else
                 return V::select(second, V::load(lanes.state1[i]), V::load(lanes.state2[i]));
         };
-        const bool allDue = step.due == LatticeLanes::kAllLanes;
+        const bool allDue = (step.due & V::kOwnLanes) == V::kOwnLanes;
         Mask due{};
         Pack morph = zero;
         Pack gain = zero;
@@ -142,9 +143,157 @@ struct LatticeForward
     }
 };
 
+// The next sample's coefficient update for the lanes of V due then (uniform form), on a pass of its own:
+// k takes the next sample's coefficients and kBefore keeps the present ones; the next loop terms go to
+// aheadLoopTerm.
+template <class V>
+struct LatticeUpdateAhead
+{
+    using Pack = typename V::Pack;
+    using Mask = typename V::Mask;
+
+    static void run(LatticeLanes& lanes, const LatticeStep& step, const double* nextLambdaIn, const double* nextMorphIn)
+    {
+        const Pack zero = V::broadcast(0.0);
+        const Pack one = V::broadcast(1.0);
+        const Mask due = V::lanes(step.dueNext);
+        const bool allDue = (step.dueNext & V::kOwnLanes) == V::kOwnLanes;
+        const Pack negLambda = V::neg(V::load(nextLambdaIn));
+        const Pack morph = V::load(nextMorphIn);
+        const Pack gain = V::load(lanes.gain);
+        Pack d = one;
+        Pack e = negLambda;
+        Pack sum = zero;
+        for (int i = 0; i < step.sections; ++i)
+        {
+            const Pack old = V::load(lanes.k[i]);
+            const Pack a = V::load(lanes.setA[i]);
+            const Pack b = V::load(lanes.setB[i]);
+            const Pack fresh = V::mul(V::add(a, V::mul(V::sub(b, a), morph)), gain);
+            V::store(lanes.kBefore[i], old);
+            V::store(lanes.k[i], allDue ? fresh : V::select(due, old, fresh));
+            const Pack x = V::sub(e, V::mul(fresh, d));
+            const Pack h = V::mul(fresh, e);
+            sum = V::add(sum, h);
+            d = V::sub(d, h);
+            e = V::mul(negLambda, x);
+        }
+        V::store(lanes.aheadLoopTerm, V::div(one, V::sub(one, sum)));
+    }
+};
+
+// The state pass of this sample (uniform form), and with it the next sample's state part of the output
+// for the active lanes: the next forward chain runs one section behind this sample's state chain, which
+// hands it each new state as it is made, so the two chains overlap. With kUpdated the next sample's
+// update was made by LatticeUpdateAhead; otherwise it runs here too, as a third chain.
+template <class V, bool kUpdated>
+struct LatticeAhead
+{
+    using Pack = typename V::Pack;
+    using Mask = typename V::Mask;
+
+    static void run(LatticeLanes& lanes, const LatticeStep& step, Pack lambda, Pack y, const double* nextLambdaIn,
+                    const double* nextMorphIn)
+    {
+        const Pack zero = V::broadcast(0.0);
+        const Pack one = V::broadcast(1.0);
+        const Mask active = V::lanes(step.active);
+        const bool allActive = (step.active & V::kOwnLanes) == V::kOwnLanes;
+        const bool readsSecond = (lanes.readSecond & step.active) != 0;
+        const double (*read)[LatticeLanes::kLanes] = readsSecond ? lanes.state2 : lanes.state1;
+        double (*write)[LatticeLanes::kLanes] = readsSecond ? lanes.state1 : lanes.state2;
+
+        // The next sample's update, for the lanes due then.
+        const Mask due = V::lanes(step.dueNext);
+        const bool anyDue = (step.dueNext & V::kOwnLanes) != 0;
+        const bool allDue = (step.dueNext & V::kOwnLanes) == V::kOwnLanes;
+        const Pack nextLambda = V::load(nextLambdaIn);
+        const Pack negLambda = V::neg(nextLambda);
+        const Pack morph = V::load(nextMorphIn);
+        const Pack gain = V::load(lanes.gain);
+        Pack warp = V::load(lanes.warpTerm);
+        if (anyDue)
+            warp = V::select(due, warp, V::sub(one, V::mul(nextLambda, nextLambda)));
+        Pack d = one;
+        Pack e = negLambda;
+        Pack sum = zero;
+        // k of section i for the next sample; the present one is returned in old.
+        const auto update = [&](int i, Pack& old) -> Pack {
+            if constexpr (kUpdated)
+            {
+                const Pack next = V::load(lanes.k[i]);
+                old = anyDue ? V::select(due, next, V::load(lanes.kBefore[i])) : next;
+                return next;
+            }
+            else
+            {
+                old = V::load(lanes.k[i]);
+                if (!anyDue)
+                    return old;
+                const Pack a = V::load(lanes.setA[i]);
+                const Pack b = V::load(lanes.setB[i]);
+                const Pack fresh = V::mul(V::add(a, V::mul(V::sub(b, a), morph)), gain);
+                const Pack k = allDue ? fresh : V::select(due, old, fresh);
+                V::store(lanes.kBefore[i], old);
+                V::store(lanes.k[i], k);
+                const Pack x = V::sub(e, V::mul(fresh, d));
+                const Pack h = V::mul(fresh, e);
+                sum = V::add(sum, h);
+                d = V::sub(d, h);
+                e = V::mul(negLambda, x);
+                return k;
+            }
+        };
+
+        Pack kOldPrev;
+        Pack kNextPrev = update(0, kOldPrev);
+        // this sample's state chain
+        Pack sPrev = V::load(read[0]);
+        Pack u = V::add(V::mul(lambda, sPrev), y);
+        Pack w = y;
+        // the next sample's forward chain: its state 0 is the one never written
+        Pack a = V::mul(warp, V::load(write[0]));
+        Pack m = V::mul(kNextPrev, a);
+        Pack b = V::mul(V::neg(kNextPrev), a);
+        Pack z = zero;
+        for (int i = 1; i < step.sections; ++i)
+        {
+            const Pack s = V::load(read[i]);
+            const Pack v = V::sub(sPrev, V::mul(lambda, u));
+            const Pack r = V::add(V::mul(lambda, s), v);
+            const Pack t = V::sub(r, V::mul(kOldPrev, w));
+            if (allActive)
+                V::store(write[i], t);
+            else
+                V::storeWhere(write[i], active, V::load(write[i]), t);
+            w = V::sub(w, V::mul(kOldPrev, v));
+            u = t;
+            sPrev = s;
+
+            Pack kOld;
+            const Pack k = update(i, kOld);
+            const Pack aNew = V::add(V::mul(warp, t), V::mul(nextLambda, V::sub(V::mul(kNextPrev, z), a)));
+            const Pack ka = V::mul(k, aNew);
+            m = V::add(m, ka);
+            z = b;
+            b = V::sub(b, ka);
+            a = aNew;
+            kNextPrev = k;
+            kOldPrev = kOld;
+        }
+
+        Pack loop = V::load(lanes.loopTerm);
+        if (anyDue)
+            loop = V::select(due, loop, kUpdated ? V::load(lanes.aheadLoopTerm) : V::div(one, V::sub(one, sum)));
+        V::store(lanes.aheadM, m);
+        V::store(lanes.aheadWarpTerm, warp);
+        V::store(lanes.aheadLoopTerm, loop);
+    }
+};
+
 template <class V, bool kUniform>
 void latticeStepIn(LatticeLanes& lanes, const LatticeStep& step, const double* xIn, const double* lambdaIn,
-                   const double* morphIn, double* yOut)
+                   const double* morphIn, double* yOut, const double* nextLambdaIn, const double* nextMorphIn)
 {
     using Pack = typename V::Pack;
     using Mask = typename V::Mask;
@@ -152,16 +301,39 @@ void latticeStepIn(LatticeLanes& lanes, const LatticeStep& step, const double* x
     const Pack lambda = V::load(lambdaIn);
     Pack warp = V::load(lanes.warpTerm);
     Pack loop = V::load(lanes.loopTerm);
-    const Pack m = step.due != 0 ? LatticeForward<V, true, kUniform>::run(lanes, step, lambda, morphIn, warp, loop)
-                                 : LatticeForward<V, false, kUniform>::run(lanes, step, lambda, morphIn, warp, loop);
+    Pack m;
+    if (kUniform && step.ahead)
+    {
+        // prepared on the previous sample: the due lanes' coefficients are in k already
+        const Mask due = V::lanes(step.due);
+        warp = V::select(due, warp, V::load(lanes.aheadWarpTerm));
+        loop = V::select(due, loop, V::load(lanes.aheadLoopTerm));
+        V::store(lanes.warpTerm, warp);
+        V::store(lanes.loopTerm, loop);
+        m = V::load(lanes.aheadM);
+    }
+    else
+        m = (step.due & V::kOwnLanes) != 0 ? LatticeForward<V, true, kUniform>::run(lanes, step, lambda, morphIn, warp, loop)
+                                           : LatticeForward<V, false, kUniform>::run(lanes, step, lambda, morphIn, warp, loop);
     const Pack y = V::mul(loop, V::add(V::load(xIn), m));
+    const Mask active = V::lanes(step.active);
+
+    if (kUniform && nextLambdaIn != nullptr)
+    {
+        if (step.updatedAhead)
+            LatticeAhead<V, true>::run(lanes, step, lambda, y, nextLambdaIn, nextMorphIn);
+        else
+            LatticeAhead<V, false>::run(lanes, step, lambda, y, nextLambdaIn, nextMorphIn);
+        V::storeWhere(lanes.lastOutput, active, V::load(lanes.lastOutput), y);
+        V::storeWhere(yOut, active, V::load(yOut), y);
+        return;
+    }
 
     // New states, written into the array each lane does not read; state 0 is never written.
-    const Mask active = V::lanes(step.active);
     const Mask second = V::lanes(lanes.readSecond);
     const Mask writeFirst = V::both(active, second);
     const Mask writeSecond = V::butNot(active, second);
-    const bool allActive = step.active == LatticeLanes::kAllLanes;
+    const bool allActive = (step.active & V::kOwnLanes) == V::kOwnLanes;
     const bool readsSecond = (lanes.readSecond & step.active) != 0;
     double (*read)[LatticeLanes::kLanes] = readsSecond ? lanes.state2 : lanes.state1;
     double (*write)[LatticeLanes::kLanes] = readsSecond ? lanes.state1 : lanes.state2;
@@ -208,10 +380,10 @@ void latticeStepIn(LatticeLanes& lanes, const LatticeStep& step, const double* x
 
 template <class V>
 void latticeStep(LatticeLanes& lanes, const LatticeStep& step, const double* xIn, const double* lambdaIn,
-                 const double* morphIn, double* yOut)
+                 const double* morphIn, double* yOut, const double* nextLambdaIn, const double* nextMorphIn)
 {
     if (step.uniform)
-        latticeStepIn<V, true>(lanes, step, xIn, lambdaIn, morphIn, yOut);
+        latticeStepIn<V, true>(lanes, step, xIn, lambdaIn, morphIn, yOut, nextLambdaIn, nextMorphIn);
     else
-        latticeStepIn<V, false>(lanes, step, xIn, lambdaIn, morphIn, yOut);
+        latticeStepIn<V, false>(lanes, step, xIn, lambdaIn, morphIn, yOut, nullptr, nullptr);
 }

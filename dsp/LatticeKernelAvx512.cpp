@@ -17,6 +17,7 @@ struct Avx512Ops
     using Pack = __m512d;
     using Mask = __mmask8;
     static constexpr bool kFuseUpdate = true;
+    static constexpr uint32_t kOwnLanes = LatticeLanes::kAllLanes; // the lanes this type holds
 
     static Pack load(const double* p) { return _mm512_loadu_pd(p); }
     static void store(double* p, Pack a) { _mm512_storeu_pd(p, a); }
@@ -42,9 +43,9 @@ struct Avx512Ops
 } // namespace
 
 void latticeKernelAvx512(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                         const double* morph, double* y)
+                         const double* morph, double* y, const double* nextLambda, const double* nextMorph)
 {
-    latticeStep<Avx512Ops>(lanes, step, x, lambda, morph, y);
+    latticeStep<Avx512Ops>(lanes, step, x, lambda, morph, y, nextLambda, nextMorph);
 }
 
 #endif

@@ -25,6 +25,7 @@ struct Avx512VlOps
         __mmask8 hi; // lanes 4..7
     };
     static constexpr bool kFuseUpdate = true;
+    static constexpr uint32_t kOwnLanes = LatticeLanes::kAllLanes; // the lanes this type holds
 
     static Pack load(const double* p) { return {_mm256_loadu_pd(p), _mm256_loadu_pd(p + 4)}; }
     static void store(double* p, const Pack& a)
@@ -72,9 +73,9 @@ struct Avx512VlOps
 } // namespace
 
 void latticeKernelAvx512Vl(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                         const double* morph, double* y)
+                         const double* morph, double* y, const double* nextLambda, const double* nextMorph)
 {
-    latticeStep<Avx512VlOps>(lanes, step, x, lambda, morph, y);
+    latticeStep<Avx512VlOps>(lanes, step, x, lambda, morph, y, nextLambda, nextMorph);
 }
 
 #endif

@@ -18,6 +18,7 @@ struct ScalarOps
     };
     using Mask = uint32_t;
     static constexpr bool kFuseUpdate = true;
+    static constexpr uint32_t kOwnLanes = LatticeLanes::kAllLanes; // the lanes this type holds
 
     static Pack load(const double* p)
     {
@@ -161,11 +162,14 @@ void processLane(LatticeLanes& lanes, int l, bool due, double x, double lambda, 
 } // namespace
 
 void latticeKernelScalar(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                         const double* morph, double* y)
+                         const double* morph, double* y, const double* nextLambda, const double* nextMorph)
 {
+    // the bank prepares no samples ahead on this path
+    (void)nextLambda;
+    (void)nextMorph;
     if (std::popcount(step.active) >= kInterleavedFrom)
     {
-        latticeStep<ScalarOps>(lanes, step, x, lambda, morph, y);
+        latticeStep<ScalarOps>(lanes, step, x, lambda, morph, y, nullptr, nullptr);
         return;
     }
     for (int l = 0; l < kLanes; ++l)

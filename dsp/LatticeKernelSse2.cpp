@@ -23,6 +23,7 @@ struct Sse2HalfOps
     };
     using Mask = Pack;
     static constexpr bool kFuseUpdate = true;
+    static constexpr uint32_t kOwnLanes = 0x0Fu << kFirst; // the lanes this type holds
 
     static Pack load(const double* p) { return {{_mm_loadu_pd(p + kFirst), _mm_loadu_pd(p + kFirst + 2)}}; }
     static void store(double* p, const Pack& a)
@@ -85,12 +86,12 @@ constexpr uint32_t kSecondHalf = 0xF0u;
 } // namespace
 
 void latticeKernelSse2(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                       const double* morph, double* y)
+                       const double* morph, double* y, const double* nextLambda, const double* nextMorph)
 {
     if ((step.active & kFirstHalf) != 0)
-        latticeStep<Sse2HalfOps<0>>(lanes, step, x, lambda, morph, y);
+        latticeStep<Sse2HalfOps<0>>(lanes, step, x, lambda, morph, y, nextLambda, nextMorph);
     if ((step.active & kSecondHalf) != 0)
-        latticeStep<Sse2HalfOps<4>>(lanes, step, x, lambda, morph, y);
+        latticeStep<Sse2HalfOps<4>>(lanes, step, x, lambda, morph, y, nextLambda, nextMorph);
 }
 
 #endif

@@ -25,6 +25,13 @@ struct LfoLanes
     // present phases, and their phases moved on. Other lanes' values are not defined.
     template <class V>
     typename V::F next(typename V::M advance, uint32_t advanceBits);
+    // What next would return for the lanes of laneBits, without moving on.
+    template <class V>
+    typename V::F peek(uint32_t laneBits) const;
+
+private:
+    template <class V>
+    typename V::F valueAt(typename V::I p, uint32_t laneBits) const;
 };
 
 // Each lane mirrors one NoiseTable between load and store; the values stay in the table.
@@ -46,13 +53,25 @@ struct NoiseLanes
 template <class V>
 typename V::F LfoLanes::next(typename V::M advance, uint32_t advanceBits)
 {
+    const typename V::I p = V::load(phase);
+    V::store(phase, V::select(advance, p, V::add(p, V::load(increment))));
+    return valueAt<V>(p, advanceBits);
+}
+
+template <class V>
+typename V::F LfoLanes::peek(uint32_t laneBits) const
+{
+    return valueAt<V>(V::load(phase), laneBits);
+}
+
+template <class V>
+typename V::F LfoLanes::valueAt(typename V::I p, uint32_t laneBits) const
+{
     using F = typename V::F;
     using I = typename V::I;
 
-    const I p = V::load(phase);
     const I index = V::template shiftRight<24>(p);
     const F fraction = V::mul(V::toFloat(V::bitAnd(p, V::splat(0xFFFFFF))), V::splat(TableLfo::kFractionScale));
-    V::store(phase, V::select(advance, p, V::add(p, V::load(increment))));
 
     // Entry i of the triangle is t(i) / 64 with t(i) = i below 64, 128 - i below 192, i - 256 up to 256.
     const auto entry = [](I i) {
@@ -64,7 +83,7 @@ typename V::F LfoLanes::next(typename V::M advance, uint32_t advanceBits)
     const F e1 = entry(V::add(index, V::splat(1)));
     F value = V::add(e0, V::mul(V::sub(e1, e0), fraction));
 
-    const uint32_t others = advanceBits & otherShapes;
+    const uint32_t others = laneBits & otherShapes;
     if (others != 0)
     {
         alignas(32) uint32_t at[kLanes];

@@ -157,7 +157,7 @@ void SynthEngine::renderBlock(const float* const* inputs, float* const* outputs,
             const float inR = inRight != nullptr ? finiteOrZero(inRight[i]) : 0.0f;
             float pair[2];
             if (lanes)
-                fLanes->mixSample(pair, inL, inR);
+                fLanes->mixSample(pair, inL, inR, fWarpSmoothed + stepWarp);
             else
                 mixSample(pair, inL, inR);
             const float left = finiteOrZero(pair[0] * fOutputGain);

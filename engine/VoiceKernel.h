@@ -172,6 +172,16 @@ struct VoiceKernelSteps
                 tuneB, V::mul(V::add(V::mul(lfoB, V::splat(c.lfo2Amp)), one), V::mul(delayB, bend)));
     }
 
+    // The body filter's warp from the warp LFO's value, limited as the voice limits it.
+    static F warpFrom(F lfo, const LaneValues& c, float smoothed)
+    {
+        F w = V::add(V::mul(lfo, V::splat(c.warpDepth)), V::splat(smoothed));
+        const F most = V::splat(SynthVoice::kMaxWarp);
+        const F least = V::splat(SynthVoice::kMinWarp);
+        w = V::select(V::greater(w, most), w, most);
+        return V::select(V::greaterEqual(w, least), least, w); // also NaN
+    }
+
     static F clampCoupling(F x)
     {
         const F low = V::splat(-SynthVoice::kCouplingClamp);
@@ -244,13 +254,11 @@ struct VoiceKernelSteps
         F env = V::splat(0.0f);
         if (c.bodyOn)
         {
-            w = V::add(V::mul(s.lfoWarp.template next<V>(run, runBits), V::splat(c.warpDepth)),
-                       V::splat(c.warpSmoothed));
-            const F most = V::splat(SynthVoice::kMaxWarp);
-            const F least = V::splat(SynthVoice::kMinWarp);
-            w = V::select(V::greater(w, most), w, most);
-            w = V::select(V::greaterEqual(w, least), least, w); // also NaN
+            w = warpFrom(s.lfoWarp.template next<V>(run, runBits), c, c.warpSmoothed);
             env = s.filterEnv.template tick<V>(run);
+            // What the next sample will most likely take, so the filters can prepare it; they check.
+            V::toDouble(warpFrom(s.lfoWarp.template peek<V>(runBits), c, c.nextWarpSmoothed), s.nextWarp);
+            V::toDouble(s.filterEnv.template peek<V>(), s.nextMorph);
         }
         const F gainBSigned = c.positivePolarity ? gainB : V::sub(V::splat(0.0f), gainB);
 
@@ -276,7 +284,7 @@ struct VoiceKernelSteps
             V::toDouble(x, s.filterIn);
             V::toDouble(w, s.warp);
             V::toDouble(env, s.morph);
-            bank.process(s.filterIn, s.warp, s.morph, runBits, s.filterOut);
+            bank.processAhead(s.filterIn, s.warp, s.morph, runBits, s.filterOut, s.nextWarp, s.nextMorph);
             filtered = V::fromDouble(s.filterOut);
             const M finite = V::finite(filtered);
             const uint32_t broken = runBits & ~V::bits(finite);

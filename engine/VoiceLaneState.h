@@ -54,6 +54,9 @@ struct VoiceLaneState
     alignas(64) double warp[kLanes];
     alignas(64) double morph[kLanes];
     alignas(64) double filterOut[kLanes];
+    // The next sample's warp and morph, as far as this sample can tell, for the filters to prepare it.
+    alignas(64) double nextWarp[kLanes];
+    alignas(64) double nextMorph[kLanes];
 };
 
 // Where the body filter sits (kFilterTopology).
@@ -95,11 +98,12 @@ struct LaneValues
     bool positivePolarity;
     BodyPosition position;
     QuantizerMode quantizer;
-    // Per sample: the input shares of the strings and the two ramps.
+    // Per sample: the input shares of the strings and the two ramps, and the warp ramp's next value.
     float inL;
     float inR;
     float warpSmoothed;
     float bendRatio;
+    float nextWarpSmoothed;
 };
 
 // One sample of the voices in mask (whose lanes are loaded and have no note starting now): the pending

@@ -169,11 +169,17 @@ void VoiceLanes::rescan()
 
 void VoiceLanes::takeVoices()
 {
+    for (int l = 0; l < kLanes; l++)
+    {
+        fPan[l] = 0.5f;
+        fPanRight[l] = 0.5f;
+    }
     for (uint32_t rest = fInRange; rest != 0; rest &= rest - 1)
     {
         const int l = __builtin_ctz(rest);
         const SynthVoice& voice = *fEngine.fVoices[static_cast<size_t>(l)];
         fPan[l] = voice.fPan;
+        fPanRight[l] = 1.0f - voice.fPan;
         if ((fLoaded >> l & 1u) == 0 && (voice.fState != kVoiceIdle || voice.fPendingDelay >= 0))
             load(l);
     }
@@ -250,6 +256,8 @@ void VoiceLanes::load(int lane)
     s.noise.load(lane, voice.fNoise);
     fBank.loadLane(lane, voice.fBodyFilter); // every voice's filter has the bank's capacity
     fLoaded |= 1u << lane;
+    if (voice.fPendingDelay >= 0)
+        fPending |= 1u << lane;
 }
 
 void VoiceLanes::store(int lane)
@@ -286,12 +294,13 @@ void VoiceLanes::store(int lane)
     s.noise.store(lane, voice.fNoise);
     fBank.storeLane(lane, voice.fBodyFilter);
     fLoaded &= ~(1u << lane);
+    fPending &= ~(1u << lane);
 }
 
 uint32_t VoiceLanes::startingLanes() const
 {
     uint32_t starting = 0;
-    for (uint32_t rest = fLoaded; rest != 0; rest &= rest - 1)
+    for (uint32_t rest = fLoaded & fPending; rest != 0; rest &= rest - 1)
     {
         const int l = __builtin_ctz(rest);
         if (fState.pendingDelay[l] == 0)
@@ -329,7 +338,7 @@ void VoiceLanes::startNote(int lane)
     fRescan = true; // the polyphony may have changed for the next sample
 }
 
-void VoiceLanes::mixSample(float* out, float inL, float inR)
+void VoiceLanes::mixSample(float* out, float inL, float inR, float nextWarp)
 {
     if (fRescan)
         rescan();
@@ -339,6 +348,7 @@ void VoiceLanes::mixSample(float* out, float inL, float inR)
     fValues.inR = inR * scale;
     fValues.warpSmoothed = fEngine.fWarpSmoothed;
     fValues.bendRatio = fEngine.fBendRatio;
+    fValues.nextWarpSmoothed = nextWarp;
     const uint32_t inRange = fInRange;
     fRendered = 0;
 
@@ -349,7 +359,7 @@ void VoiceLanes::mixSample(float* out, float inL, float inR)
     for (;;)
     {
         const uint32_t todo = fLoaded & inRange & ~done;
-        const uint32_t starting = todo & ~started & startingLanes();
+        const uint32_t starting = fPending != 0 ? todo & ~started & startingLanes() : 0;
         if (starting == 0)
         {
             render(todo, todo & ~started);
@@ -363,15 +373,15 @@ void VoiceLanes::mixSample(float* out, float inL, float inR)
         started |= 1u << lane;
     }
 
+    // In voice order, as the voices render one after the other. A voice that rendered nothing adds its pan
+    // times 0, which leaves the sums as they are (they start at +0 and are never -0).
     float left = 0.0f;
     float right = 0.0f;
-    for (int l = 0; l < fCount; l++)
+    for (int l = 0; l < kLanes; l++)
     {
-        if ((inRange >> l & 1u) == 0)
-            continue;
         const float s = (fRendered >> l & 1u) != 0 ? fState.output[l] : 0.0f;
         left += fPan[l] * s;
-        right += (1.0f - fPan[l]) * s;
+        right += fPanRight[l] * s;
     }
     out[0] = left;
     out[1] = right;

@@ -50,7 +50,8 @@ public:
 
     // True when the block renders in lanes: mixSample then stands in for the engine's, until endBlock.
     bool beginBlock();
-    void mixSample(float* out, float inL, float inR);
+    // nextWarp: the warp ramp's value on the next sample of the block.
+    void mixSample(float* out, float inL, float inR, float nextWarp);
     void endBlock();
     // Gives every lane back to its voice; the next sample takes the voices again.
     void flush();
@@ -76,11 +77,15 @@ private:
     bool fLive = false;
     bool fRescan = false;
     uint32_t fLoaded = 0;   // lanes holding their voice's state
+    uint32_t fPending = 0;  // loaded lanes that held a pending note when taken; only they can start one
     uint32_t fInRange = 0;  // voices below the polyphony, this sample
     uint32_t fRendered = 0; // lanes whose output belongs to this sample
     int fCount = 1;         // the polyphony of this sample
     LaneValues fValues{};
+    // Each voice's share of the left and right channel; 0.5 for lanes outside the polyphony, whose output
+    // is 0 and adds nothing.
     alignas(32) float fPan[kLanes]{};
+    alignas(32) float fPanRight[kLanes]{};
     VoiceLaneState fState{};
     LatticeBank fBank;
 };
