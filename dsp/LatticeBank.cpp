@@ -304,7 +304,7 @@ void LatticeBank::processAhead(const double* x, const double* lambda, const doub
 {
     if (x == nullptr || lambda == nullptr || morph == nullptr || y == nullptr)
         return;
-    LatticeStep step{activeMask & kAllLanes, 0, 0, false, false, 0, false};
+    LatticeStep step{activeMask & kAllLanes, 0, 0, false, false, 0};
     if (step.active == 0)
         return;
     int lowest = kCapacity;

@@ -20,6 +20,8 @@
 // it holds: all eight, or half of them for paths that run the bank in halves).
 #pragma once
 
+#include <type_traits>
+
 #include "dsp/LatticeLanes.h"
 
 template <class V, bool kUpdate, bool kUniform>
@@ -185,7 +187,7 @@ struct LatticeUpdateAhead
 // The state pass of this sample (uniform form), and with it the next sample's state part of the output
 // for the active lanes: the next forward chain runs one section behind this sample's state chain, which
 // hands it each new state as it is made, so the two chains overlap. With kUpdated the next sample's
-// update was made by LatticeUpdateAhead; otherwise it runs here too, as a third chain.
+// update was just made by LatticeUpdateAhead; otherwise it runs here too, as a third chain.
 template <class V, bool kUpdated>
 struct LatticeAhead
 {
@@ -291,7 +293,14 @@ struct LatticeAhead
     }
 };
 
-template <class V, bool kUniform>
+// NoUpdateAhead: a prepared sample makes the next one's update inside its state pass.
+struct NoUpdateAhead
+{
+};
+
+// UpdateAhead, if not NoUpdateAhead, has run(lanes, step, nextLambda, nextMorph) making the next sample's
+// update on a pass of its own (LatticeUpdateAhead), once this sample no longer needs its coefficients.
+template <class V, bool kUniform, class UpdateAhead = NoUpdateAhead>
 void latticeStepIn(LatticeLanes& lanes, const LatticeStep& step, const double* xIn, const double* lambdaIn,
                    const double* morphIn, double* yOut, const double* nextLambdaIn, const double* nextMorphIn)
 {
@@ -320,10 +329,13 @@ void latticeStepIn(LatticeLanes& lanes, const LatticeStep& step, const double* x
 
     if (kUniform && nextLambdaIn != nullptr)
     {
-        if (step.updatedAhead)
-            LatticeAhead<V, true>::run(lanes, step, lambda, y, nextLambdaIn, nextMorphIn);
-        else
+        if constexpr (std::is_same_v<UpdateAhead, NoUpdateAhead>)
             LatticeAhead<V, false>::run(lanes, step, lambda, y, nextLambdaIn, nextMorphIn);
+        else
+        {
+            UpdateAhead::run(lanes, step, nextLambdaIn, nextMorphIn);
+            LatticeAhead<V, true>::run(lanes, step, lambda, y, nextLambdaIn, nextMorphIn);
+        }
         V::storeWhere(lanes.lastOutput, active, V::load(lanes.lastOutput), y);
         V::storeWhere(yOut, active, V::load(yOut), y);
         return;
@@ -378,12 +390,12 @@ void latticeStepIn(LatticeLanes& lanes, const LatticeStep& step, const double* x
     V::storeWhere(yOut, active, V::load(yOut), y);
 }
 
-template <class V>
+template <class V, class UpdateAhead = NoUpdateAhead>
 void latticeStep(LatticeLanes& lanes, const LatticeStep& step, const double* xIn, const double* lambdaIn,
                  const double* morphIn, double* yOut, const double* nextLambdaIn, const double* nextMorphIn)
 {
     if (step.uniform)
-        latticeStepIn<V, true>(lanes, step, xIn, lambdaIn, morphIn, yOut, nextLambdaIn, nextMorphIn);
+        latticeStepIn<V, true, UpdateAhead>(lanes, step, xIn, lambdaIn, morphIn, yOut, nextLambdaIn, nextMorphIn);
     else
         latticeStepIn<V, false>(lanes, step, xIn, lambdaIn, morphIn, yOut, nullptr, nullptr);
 }

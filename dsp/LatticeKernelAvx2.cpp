@@ -97,6 +97,18 @@ struct Avx2HalfOps
 
 constexpr uint32_t kFirstHalf = 0x0Fu;
 constexpr uint32_t kSecondHalf = 0xF0u;
+
+// The next sample's update on a pass of its own, only for a half that has a lane due then.
+struct Avx2UpdateAhead
+{
+    static void run(LatticeLanes& lanes, const LatticeStep& step, const double* nextLambda, const double* nextMorph)
+    {
+        if ((step.dueNext & kFirstHalf) != 0)
+            LatticeUpdateAhead<Avx2HalfOps<0>>::run(lanes, step, nextLambda, nextMorph);
+        if ((step.dueNext & kSecondHalf) != 0)
+            LatticeUpdateAhead<Avx2HalfOps<4>>::run(lanes, step, nextLambda, nextMorph);
+    }
+};
 } // namespace
 
 void latticeKernelAvx2(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
@@ -119,13 +131,7 @@ void latticeKernelAvx2(LatticeLanes& lanes, const LatticeStep& step, const doubl
             latticeStep<Avx2HalfOps<4>>(lanes, step, x, lambda, morph, y, nextLambda, nextMorph);
         return;
     }
-    LatticeStep fused = step;
-    fused.updatedAhead = true;
-    if ((step.dueNext & kFirstHalf) != 0)
-        LatticeUpdateAhead<Avx2HalfOps<0>>::run(lanes, step, nextLambda, nextMorph);
-    if ((step.dueNext & kSecondHalf) != 0)
-        LatticeUpdateAhead<Avx2HalfOps<4>>::run(lanes, step, nextLambda, nextMorph);
-    latticeStep<Avx2Ops>(lanes, fused, x, lambda, morph, y, nextLambda, nextMorph);
+    latticeStep<Avx2Ops, Avx2UpdateAhead>(lanes, step, x, lambda, morph, y, nextLambda, nextMorph);
 }
 
 #endif

@@ -56,7 +56,6 @@ struct LatticeStep
     bool uniform;    // every active lane has that order and reads the same state array
     bool ahead;      // every active lane was prepared for this sample: M and the due lanes' update are done
     uint32_t dueNext; // active lanes due on the next sample, when it is to be prepared (uniform only)
-    bool updatedAhead; // the kernel made the next sample's update of the lanes of dueNext on a pass of its own
 };
 
 // One sample of every active lane: reads x, lambda and morph of each lane, writes y of the active lanes
