@@ -18,6 +18,7 @@ public:
     }
 
     int getCount() const { return fCount; }
+    int getReadIndex() const { return fReadIndex; }
 
 private:
     friend struct NoiseLanes; // reads eight tables side by side

@@ -210,6 +210,12 @@ TEST_P(LatticeBankLanes, FiltersTakenIntoLanesMatchTheirOwnProcessBitForBit)
             ASSERT_TRUE(bank.loadLane(l, voices[l].filter));
         }
 
+        // a voice falls idle, or sounds again, inside a block: its lane stops or runs on
+        if (random.oneIn(200))
+        {
+            Voice& v = voices[random.below(kLanes)];
+            v.active = !v.active;
+        }
         uint32_t active = 0;
         for (int l = 0; l < kLanes; ++l)
         {
