@@ -65,8 +65,8 @@ struct FloatLanesSse2
                 _mm_or_ps(_mm_andnot_ps(bit, mag.hi), _mm_and_ps(bit, sign.hi))};
     }
     // Below 2^23 in magnitude the truncation is exact; one is added where it fell short, and the sign of a
-    // is kept, so that ceil(-0.5) is -0 as in C++. From 2^23 on (and for infinities and NaN) every float
-    // is already whole and is returned unchanged.
+    // is kept, so that ceil(-0.5) is -0 as in C++. From 2^23 on (and for infinities) every float is already
+    // whole; adding 0 returns it unchanged and quiets a signalling NaN, as the rounding instruction does.
     static __m128 ceilHalf(__m128 a)
     {
         const __m128 bit = _mm_set1_ps(-0.0f);
@@ -74,7 +74,7 @@ struct FloatLanesSse2
         __m128 t = _mm_cvtepi32_ps(_mm_cvttps_epi32(a));
         t = _mm_add_ps(t, _mm_and_ps(_mm_cmplt_ps(t, a), _mm_set1_ps(1.0f)));
         t = _mm_or_ps(t, _mm_and_ps(bit, a));
-        return _mm_or_ps(_mm_and_ps(small, t), _mm_andnot_ps(small, a));
+        return _mm_or_ps(_mm_and_ps(small, t), _mm_andnot_ps(small, _mm_add_ps(a, _mm_setzero_ps())));
     }
     static F ceil(F a) { return {ceilHalf(a.lo), ceilHalf(a.hi)}; }
 

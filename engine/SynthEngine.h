@@ -70,7 +70,8 @@ public:
 
     // How the voices render: side by side in SIMD lanes on the fastest path the CPU has (chosen when the
     // library is loaded), or each on its own; every path gives the same bits. For tests and benchmarks:
-    // setVoicePath answers false (and changes nothing) when the CPU lacks the path, and blocks that begin
+    // setVoicePath answers false (and changes nothing) when the CPU lacks the path or a block is being
+    // rendered, and blocks that begin
     // with fewer busy voices than minimumLaneVoices render each voice on its own.
     bool setVoicePath(VoicePath path);
     VoicePath getVoicePath() const;

@@ -112,7 +112,7 @@ const char* VoiceLanes::pathName(VoicePath path)
 
 bool VoiceLanes::setPath(VoicePath path)
 {
-    if (!isAvailable(path))
+    if (!isAvailable(path) || fLive) // a block keeps its path to the end
         return false;
     flush();
     fPath = path;

@@ -39,7 +39,7 @@ public:
     // The fastest available path, found once when the library is loaded.
     static VoicePath bestPath();
     static const char* pathName(VoicePath path);
-    // False (and no change) when the CPU lacks the path.
+    // False (and no change) when the CPU lacks the path, or while a block renders.
     bool setPath(VoicePath path);
     VoicePath getPath() const { return fPath; }
 
@@ -74,7 +74,7 @@ private:
     VoicePath fPath;
     VoiceKernel fKernel;
     int fMinimumVoices;
-    bool fLive = false;
+    bool fLive = false; // a block renders in lanes
     bool fRescan = false;
     uint32_t fLoaded = 0;   // lanes holding their voice's state
     uint32_t fPending = 0;  // loaded lanes that held a pending note when taken; only they can start one
