@@ -16,16 +16,16 @@ LatticeKernel kernelFor(LatticeBank::Path path)
     {
 #if defined(__x86_64__)
     case LatticeBank::Path::kSse2:
-        return latticeKernelSse2;
+        return kLatticeKernelSse2;
     case LatticeBank::Path::kAvx2:
-        return latticeKernelAvx2;
+        return kLatticeKernelAvx2;
     case LatticeBank::Path::kAvx512Vl:
-        return latticeKernelAvx512Vl;
+        return kLatticeKernelAvx512Vl;
     case LatticeBank::Path::kAvx512:
-        return latticeKernelAvx512;
+        return kLatticeKernelAvx512;
 #endif
     default:
-        return latticeKernelScalar;
+        return kLatticeKernelScalar;
     }
 }
 
@@ -134,6 +134,7 @@ bool LatticeBank::setPath(Path path)
 {
     if (!isAvailable(path))
         return false;
+    finishSample(); // on the path it began on
     fPath = path;
     fKernel = kernelFor(path);
     return true;
@@ -246,6 +247,7 @@ void LatticeBank::clear(int lane)
 {
     if (!validLane(lane))
         return;
+    finishSample();
     fLanes.prepared &= ~(1u << lane); // the next sample was prepared from the states cleared here
     for (int i = 0; i < kCapacity; ++i)
     {
@@ -287,6 +289,13 @@ void LatticeBank::process(const double* x, const double* lambda, const double* m
     processAhead(x, lambda, morph, activeMask, y, nullptr, nullptr);
 }
 
+void LatticeBank::processAhead(const double* x, const double* lambda, const double* morph, uint32_t activeMask,
+                               double* y, const double* nextLambda, const double* nextMorph)
+{
+    processOutput(x, lambda, morph, activeMask, y, nextLambda, nextMorph);
+    processStates();
+}
+
 namespace
 {
 // Bit l set where lane l of a and b differ in any bit.
@@ -299,9 +308,10 @@ uint32_t differingLanes(const double* a, const double* b)
 }
 } // namespace
 
-void LatticeBank::processAhead(const double* x, const double* lambda, const double* morph, uint32_t activeMask,
-                               double* y, const double* nextLambda, const double* nextMorph)
+void LatticeBank::processOutput(const double* x, const double* lambda, const double* morph, uint32_t activeMask,
+                                double* y, const double* nextLambda, const double* nextMorph)
 {
+    finishSample();
     if (x == nullptr || lambda == nullptr || morph == nullptr || y == nullptr)
         return;
     LatticeStep step{activeMask & kAllLanes, 0, 0, false, false, 0};
@@ -343,22 +353,41 @@ void LatticeBank::processAhead(const double* x, const double* lambda, const doub
     const bool prepare = nextLambda != nullptr && nextMorph != nullptr && step.uniform
                          && preparesAhead(fPath, step.active, dueNext);
     step.dueNext = prepare ? dueNext : 0;
-    fKernel(fLanes, step, x, lambda, morph, y, prepare ? nextLambda : nullptr, prepare ? nextMorph : nullptr);
+    fKernel.output(fLanes, step, x, lambda, morph, y);
+
+    fOpen = step;
+    fOpenLambda = lambda;
+    fOpenNextLambda = prepare ? nextLambda : nullptr;
+    fOpenNextMorph = prepare ? nextMorph : nullptr;
+}
+
+void LatticeBank::processStates()
+{
+    if (fOpen.active == 0)
+        return;
+    const LatticeStep step = fOpen;
+    fOpen.active = 0;
+    fKernel.states(fLanes, step, fOpenLambda, fOpenNextLambda, fOpenNextMorph);
     fLanes.readSecond ^= step.active;
     fTakenSecond = (fLanes.readSecond >> __builtin_ctz(step.active) & 1u) != 0;
-    if (prepare)
+    if (fOpenNextLambda != nullptr)
     {
         fLanes.prepared = step.active;
         fLanes.aheadDue = step.dueNext;
         fLanes.aheadSections = step.sections;
-        std::memcpy(fLanes.aheadLambda, nextLambda, sizeof fLanes.aheadLambda);
-        std::memcpy(fLanes.aheadMorph, nextMorph, sizeof fLanes.aheadMorph);
+        std::memcpy(fLanes.aheadLambda, fOpenNextLambda, sizeof fLanes.aheadLambda);
+        std::memcpy(fLanes.aheadMorph, fOpenNextMorph, sizeof fLanes.aheadMorph);
     }
     else
     {
         fLanes.prepared = 0;
         fLanes.aheadDue = 0;
     }
+}
+
+void LatticeBank::finishSample()
+{
+    processStates();
 }
 
 void LatticeBank::restoreCoefficients(int lane)
@@ -369,6 +398,7 @@ void LatticeBank::restoreCoefficients(int lane)
 
 void LatticeBank::settle(int lane)
 {
+    finishSample();
     const uint32_t bit = 1u << lane;
     if ((fLanes.aheadDue & bit) != 0)
         restoreCoefficients(lane);

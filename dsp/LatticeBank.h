@@ -52,7 +52,7 @@ public:
 
     // A filter of capacity kCapacity taken into a lane with everything it holds, and given back with what
     // process changes (coefficients in use, states, terms, last output, counter). loadLane answers false,
-    // changing nothing, for another capacity or lane.
+    // changing nothing, for another capacity or lane. Give a lane back only after processStates.
     bool loadLane(int lane, const WarpedLatticeFilter& filter);
     void storeLane(int lane, WarpedLatticeFilter& filter) const;
 
@@ -66,6 +66,13 @@ public:
     // morphs or settings is computed anew. Not on the scalar path, which prepares nothing.
     void processAhead(const double* x, const double* lambda, const double* morph, uint32_t activeMask, double* y,
                       const double* nextLambda, const double* nextMorph);
+    // processAhead in two parts: processOutput writes y; processStates then makes the sample's states (and
+    // prepares the next), the longest chain of a sample, which the caller's own work on y may overlap.
+    // lambda, nextLambda and nextMorph must stay as they are until processStates. Any other call but a
+    // getter finishes an open sample first; a getter sees it half done.
+    void processOutput(const double* x, const double* lambda, const double* morph, uint32_t activeMask, double* y,
+                       const double* nextLambda, const double* nextMorph);
+    void processStates();
 
     // Per lane, as WarpedLatticeFilter; 0 for a lane or section out of range.
     int getOrder(int lane) const;
@@ -85,10 +92,16 @@ private:
     void settle(int lane);
     // Coefficient i of the present sample, also while k holds those of a prepared next one.
     double coefficientInUse(int lane, int i) const;
+    // Makes the states of a sample whose output was made, if any.
+    void finishSample();
 
     LatticeLanes fLanes;
     Path fPath;
     LatticeKernel fKernel;
     bool fTakenSecond = false; // which state array loadLane puts a filter's states into
+    LatticeStep fOpen{};       // a sample whose output is made and whose states are not (active 0: none)
+    const double* fOpenLambda = nullptr;
+    const double* fOpenNextLambda = nullptr; // null: the open sample prepares nothing
+    const double* fOpenNextMorph = nullptr;
     uint32_t fSwapped = 0;     // bit l set: lane l's state arrays are the other way round from its filter's
 };

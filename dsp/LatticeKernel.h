@@ -298,11 +298,11 @@ struct NoUpdateAhead
 {
 };
 
-// UpdateAhead, if not NoUpdateAhead, has run(lanes, step, nextLambda, nextMorph) making the next sample's
-// update on a pass of its own (LatticeUpdateAhead), once this sample no longer needs its coefficients.
-template <class V, bool kUniform, class UpdateAhead = NoUpdateAhead>
-void latticeStepIn(LatticeLanes& lanes, const LatticeStep& step, const double* xIn, const double* lambdaIn,
-                   const double* morphIn, double* yOut, const double* nextLambdaIn, const double* nextMorphIn)
+// The output part of one sample: the coefficient update of the due lanes and the forward pass (or what
+// the previous sample prepared for this one), then y, written to yOut and lastOutput of the active lanes.
+template <class V, bool kUniform>
+void latticeOutputIn(LatticeLanes& lanes, const LatticeStep& step, const double* xIn, const double* lambdaIn,
+                     const double* morphIn, double* yOut)
 {
     using Pack = typename V::Pack;
     using Mask = typename V::Mask;
@@ -326,7 +326,23 @@ void latticeStepIn(LatticeLanes& lanes, const LatticeStep& step, const double* x
                                            : LatticeForward<V, false, kUniform>::run(lanes, step, lambda, morphIn, warp, loop);
     const Pack y = V::mul(loop, V::add(V::load(xIn), m));
     const Mask active = V::lanes(step.active);
+    V::storeWhere(lanes.lastOutput, active, V::load(lanes.lastOutput), y);
+    V::storeWhere(yOut, active, V::load(yOut), y);
+}
 
+// The state part of the sample whose output was made: new states from y (the active lanes' last output),
+// written into the array each lane does not read; state 0 is never written. On a uniform sample given
+// the next warps and morphs it also prepares the next sample. UpdateAhead, if not NoUpdateAhead, has
+// run(lanes, step, nextLambda, nextMorph) making the next sample's update on a pass of its own.
+template <class V, bool kUniform, class UpdateAhead>
+void latticeStatesIn(LatticeLanes& lanes, const LatticeStep& step, const double* lambdaIn, const double* nextLambdaIn,
+                     const double* nextMorphIn)
+{
+    using Pack = typename V::Pack;
+    using Mask = typename V::Mask;
+
+    const Pack lambda = V::load(lambdaIn);
+    const Pack y = V::load(lanes.lastOutput);
     if (kUniform && nextLambdaIn != nullptr)
     {
         if constexpr (std::is_same_v<UpdateAhead, NoUpdateAhead>)
@@ -336,12 +352,10 @@ void latticeStepIn(LatticeLanes& lanes, const LatticeStep& step, const double* x
             UpdateAhead::run(lanes, step, nextLambdaIn, nextMorphIn);
             LatticeAhead<V, true>::run(lanes, step, lambda, y, nextLambdaIn, nextMorphIn);
         }
-        V::storeWhere(lanes.lastOutput, active, V::load(lanes.lastOutput), y);
-        V::storeWhere(yOut, active, V::load(yOut), y);
         return;
     }
 
-    // New states, written into the array each lane does not read; state 0 is never written.
+    const Mask active = V::lanes(step.active);
     const Mask second = V::lanes(lanes.readSecond);
     const Mask writeFirst = V::both(active, second);
     const Mask writeSecond = V::butNot(active, second);
@@ -385,17 +399,24 @@ void latticeStepIn(LatticeLanes& lanes, const LatticeStep& step, const double* x
         u = t;
         sPrev = s;
     }
+}
 
-    V::storeWhere(lanes.lastOutput, active, V::load(lanes.lastOutput), y);
-    V::storeWhere(yOut, active, V::load(yOut), y);
+template <class V>
+void latticeOutput(LatticeLanes& lanes, const LatticeStep& step, const double* xIn, const double* lambdaIn,
+                   const double* morphIn, double* yOut)
+{
+    if (step.uniform)
+        latticeOutputIn<V, true>(lanes, step, xIn, lambdaIn, morphIn, yOut);
+    else
+        latticeOutputIn<V, false>(lanes, step, xIn, lambdaIn, morphIn, yOut);
 }
 
 template <class V, class UpdateAhead = NoUpdateAhead>
-void latticeStep(LatticeLanes& lanes, const LatticeStep& step, const double* xIn, const double* lambdaIn,
-                 const double* morphIn, double* yOut, const double* nextLambdaIn, const double* nextMorphIn)
+void latticeStates(LatticeLanes& lanes, const LatticeStep& step, const double* lambdaIn, const double* nextLambdaIn,
+                   const double* nextMorphIn)
 {
     if (step.uniform)
-        latticeStepIn<V, true, UpdateAhead>(lanes, step, xIn, lambdaIn, morphIn, yOut, nextLambdaIn, nextMorphIn);
+        latticeStatesIn<V, true, UpdateAhead>(lanes, step, lambdaIn, nextLambdaIn, nextMorphIn);
     else
-        latticeStepIn<V, false>(lanes, step, xIn, lambdaIn, morphIn, yOut, nullptr, nullptr);
+        latticeStatesIn<V, false, UpdateAhead>(lanes, step, lambdaIn, nullptr, nullptr);
 }

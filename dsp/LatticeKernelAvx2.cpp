@@ -111,27 +111,35 @@ struct Avx2UpdateAhead
 };
 } // namespace
 
-void latticeKernelAvx2(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                       const double* morph, double* y, const double* nextLambda, const double* nextMorph)
+namespace
+{
+void output(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda, const double* morph,
+            double* y)
+{
+    latticeOutput<Avx2Ops>(lanes, step, x, lambda, morph, y);
+}
+
+// Preparing the next sample. When both halves have lanes due then (every sample in high quality), each
+// half runs its state pass with the next sample's update and forward pass as three chains; sixteen
+// registers hold that for one half at a time. Otherwise the update runs first on its own pass, for the
+// half that needs it, and the state pass and next forward pass run over both halves together.
+void states(LatticeLanes& lanes, const LatticeStep& step, const double* lambda, const double* nextLambda,
+            const double* nextMorph)
 {
     if (!step.uniform || nextLambda == nullptr)
-    {
-        latticeStep<Avx2Ops>(lanes, step, x, lambda, morph, y, nextLambda, nextMorph);
-        return;
-    }
-    // Preparing the next sample. When both halves have lanes due then (every sample in high quality), each
-    // half runs its state pass with the next sample's update and forward pass as three chains; sixteen
-    // registers hold that for one half at a time. Otherwise the update runs first on its own pass, for the
-    // half that needs it, and the state pass and next forward pass run over both halves together.
-    if ((step.dueNext & kFirstHalf) != 0 && (step.dueNext & kSecondHalf) != 0)
+        latticeStates<Avx2Ops>(lanes, step, lambda, nextLambda, nextMorph);
+    else if ((step.dueNext & kFirstHalf) != 0 && (step.dueNext & kSecondHalf) != 0)
     {
         if ((step.active & kFirstHalf) != 0)
-            latticeStep<Avx2HalfOps<0>>(lanes, step, x, lambda, morph, y, nextLambda, nextMorph);
+            latticeStates<Avx2HalfOps<0>>(lanes, step, lambda, nextLambda, nextMorph);
         if ((step.active & kSecondHalf) != 0)
-            latticeStep<Avx2HalfOps<4>>(lanes, step, x, lambda, morph, y, nextLambda, nextMorph);
-        return;
+            latticeStates<Avx2HalfOps<4>>(lanes, step, lambda, nextLambda, nextMorph);
     }
-    latticeStep<Avx2Ops, Avx2UpdateAhead>(lanes, step, x, lambda, morph, y, nextLambda, nextMorph);
+    else
+        latticeStates<Avx2Ops, Avx2UpdateAhead>(lanes, step, lambda, nextLambda, nextMorph);
 }
+} // namespace
+
+const LatticeKernel kLatticeKernelAvx2{output, states};
 
 #endif

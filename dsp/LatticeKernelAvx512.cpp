@@ -42,10 +42,21 @@ struct Avx512Ops
 };
 } // namespace
 
-void latticeKernelAvx512(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                         const double* morph, double* y, const double* nextLambda, const double* nextMorph)
+namespace
 {
-    latticeStep<Avx512Ops>(lanes, step, x, lambda, morph, y, nextLambda, nextMorph);
+void output(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda, const double* morph,
+            double* y)
+{
+    latticeOutput<Avx512Ops>(lanes, step, x, lambda, morph, y);
 }
+
+void states(LatticeLanes& lanes, const LatticeStep& step, const double* lambda, const double* nextLambda,
+            const double* nextMorph)
+{
+    latticeStates<Avx512Ops>(lanes, step, lambda, nextLambda, nextMorph);
+}
+} // namespace
+
+const LatticeKernel kLatticeKernelAvx512{output, states};
 
 #endif

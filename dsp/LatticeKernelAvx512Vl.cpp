@@ -72,10 +72,21 @@ struct Avx512VlOps
 };
 } // namespace
 
-void latticeKernelAvx512Vl(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                         const double* morph, double* y, const double* nextLambda, const double* nextMorph)
+namespace
 {
-    latticeStep<Avx512VlOps>(lanes, step, x, lambda, morph, y, nextLambda, nextMorph);
+void output(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda, const double* morph,
+            double* y)
+{
+    latticeOutput<Avx512VlOps>(lanes, step, x, lambda, morph, y);
 }
+
+void states(LatticeLanes& lanes, const LatticeStep& step, const double* lambda, const double* nextLambda,
+            const double* nextMorph)
+{
+    latticeStates<Avx512VlOps>(lanes, step, lambda, nextLambda, nextMorph);
+}
+} // namespace
+
+const LatticeKernel kLatticeKernelAvx512Vl{output, states};
 
 #endif

@@ -58,28 +58,28 @@ struct LatticeStep
     uint32_t dueNext; // active lanes due on the next sample, when it is to be prepared (uniform only)
 };
 
-// One sample of every active lane: reads x, lambda and morph of each lane, writes y of the active lanes
-// and their states, coefficients and terms. With nextLambda and nextMorph (uniform samples only) it also
-// prepares the next sample of the active lanes for those values. Counters, state selectors and the
-// bookkeeping of prepared lanes are the bank's.
-using LatticeKernel = void (*)(LatticeLanes& lanes, const LatticeStep& step, const double* x,
-                               const double* lambda, const double* morph, double* y, const double* nextLambda,
-                               const double* nextMorph);
+// One sample of every active lane runs in two parts, so that the caller can use y before the states are
+// made. The output part reads x, lambda and morph of each lane and writes y (and lastOutput) of the active
+// lanes, with their coefficients and terms. The state part then makes the new states from those outputs,
+// and with nextLambda and nextMorph (uniform samples only) prepares the next sample of the active lanes
+// for those values. Counters, state selectors and the bookkeeping of prepared lanes are the bank's.
+using LatticeOutputKernel = void (*)(LatticeLanes& lanes, const LatticeStep& step, const double* x,
+                                     const double* lambda, const double* morph, double* y);
+using LatticeStateKernel = void (*)(LatticeLanes& lanes, const LatticeStep& step, const double* lambda,
+                                    const double* nextLambda, const double* nextMorph);
 
-// Each kernel lives in its own file, compiled for its instruction set; call one only where the CPU has it.
-void latticeKernelScalar(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                         const double* morph, double* y, const double* nextLambda, const double* nextMorph);
+struct LatticeKernel
+{
+    LatticeOutputKernel output;
+    LatticeStateKernel states;
+};
+
+// Each path's kernels live in their own file, compiled for its instruction set; call them only where the
+// CPU has it.
+extern const LatticeKernel kLatticeKernelScalar;
 #if defined(__x86_64__)
-void latticeKernelSse2(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                       const double* morph, double* y, const double* nextLambda,
-                       const double* nextMorph);
-void latticeKernelAvx2(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                       const double* morph, double* y, const double* nextLambda,
-                       const double* nextMorph);
-void latticeKernelAvx512Vl(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                           const double* morph, double* y, const double* nextLambda,
-                           const double* nextMorph);
-void latticeKernelAvx512(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                         const double* morph, double* y, const double* nextLambda,
-                         const double* nextMorph);
+extern const LatticeKernel kLatticeKernelSse2;
+extern const LatticeKernel kLatticeKernelAvx2;
+extern const LatticeKernel kLatticeKernelAvx512Vl;
+extern const LatticeKernel kLatticeKernelAvx512;
 #endif

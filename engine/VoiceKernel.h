@@ -273,9 +273,11 @@ struct VoiceKernelSteps
             cAB = V::sub(cAB, dcAB);
         }
 
-        // The body filters of all running lanes in one pass; an output that left the float range starts
-        // its filter again from silence.
+        // The body filters of all running lanes in one pass: their outputs now, their states (the longest
+        // chain of the sample) once the rest of the voice is done with them. An output that left the float
+        // range starts its filter again from silence.
         F filtered = V::splat(0.0f);
+        uint32_t broken = 0;
         if (c.bodyOn)
         {
             const F x = c.position == BodyPosition::kOutput ? V::add(m, d)
@@ -284,12 +286,10 @@ struct VoiceKernelSteps
             V::toDouble(x, s.filterIn);
             V::toDouble(w, s.warp);
             V::toDouble(env, s.morph);
-            bank.processAhead(s.filterIn, s.warp, s.morph, runBits, s.filterOut, s.nextWarp, s.nextMorph);
+            bank.processOutput(s.filterIn, s.warp, s.morph, runBits, s.filterOut, s.nextWarp, s.nextMorph);
             filtered = V::fromDouble(s.filterOut);
             const M finite = V::finite(filtered);
-            const uint32_t broken = runBits & ~V::bits(finite);
-            for (uint32_t rest = broken; rest != 0; rest &= rest - 1)
-                bank.clear(__builtin_ctz(rest));
+            broken = runBits & ~V::bits(finite);
             filtered = V::select(finite, V::splat(0.0f), filtered);
         }
 
@@ -337,6 +337,13 @@ struct VoiceKernelSteps
                                        V::both(V::lessEqual(V::abs(m), ceiling), V::lessEqual(V::abs(out), ceiling))),
                                V::lessEqual(V::abs(result), ceiling));
         commit(s.output, V::both(run, sane), result);
+
+        if (c.bodyOn)
+        {
+            bank.processStates();
+            for (uint32_t rest = broken; rest != 0; rest &= rest - 1)
+                bank.clear(__builtin_ctz(rest));
+        }
         return runBits & ~V::bits(sane);
     }
 };

@@ -44,7 +44,7 @@ public:
     VoicePath getPath() const { return fPath; }
 
     // Blocks that begin with fewer voices sounding, waiting or pending than this render on the scalar
-    // path, where one voice is cheaper alone than in a lane.
+    // path, where one voice is cheaper alone than in a lane. setPath sets the path's own minimum.
     void setMinimumVoices(int count) { fMinimumVoices = count; }
     int getMinimumVoices() const { return fMinimumVoices; }
 
