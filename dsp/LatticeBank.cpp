@@ -317,23 +317,32 @@ void LatticeBank::processOutput(const double* x, const double* lambda, const dou
     LatticeStep step{activeMask & kAllLanes, 0, 0, false, false, 0};
     if (step.active == 0)
         return;
-    int lowest = kCapacity;
-    uint32_t dueNext = 0;
-    for (uint32_t rest = step.active; rest != 0; rest &= rest - 1)
+    // Counters of all eight lanes at once, the active ones moved on; the usual intervals 1 and 8 are powers
+    // of two, which need no division. The interval is read once: another thread may write it.
+    uint32_t interval[kLanes];
+    uint32_t count[kLanes];
+    uint32_t odd = 0;
+    for (int lane = 0; lane < kLanes; ++lane)
     {
-        const int lane = __builtin_ctz(rest);
-        const uint32_t interval = fLanes.updateInterval[lane]; // read once: another thread may write it
-        const uint32_t count = fLanes.sampleCount[lane];
-        // the usual intervals 1 and 8 are powers of two, which need no division
-        const uint32_t low = interval - 1;
-        const bool power = (interval & low) == 0;
-        const bool due = power ? (count & low) == 0 : count % interval == 0;
-        const bool dueAfter = power ? ((count + 1) & low) == 0 : (count + 1) % interval == 0;
-        step.due |= static_cast<uint32_t>(due) << lane;
-        dueNext |= static_cast<uint32_t>(dueAfter) << lane;
-        step.sections = std::max(step.sections, static_cast<int>(fLanes.order[lane]));
-        lowest = std::min(lowest, static_cast<int>(fLanes.order[lane]));
-        fLanes.sampleCount[lane] = count + 1;
+        interval[lane] = fLanes.updateInterval[lane];
+        count[lane] = fLanes.sampleCount[lane];
+        odd |= interval[lane] & (interval[lane] - 1);
+    }
+    uint32_t dueNext = 0;
+    int lowest = kCapacity;
+    for (int lane = 0; lane < kLanes; ++lane)
+    {
+        const uint32_t on = step.active >> lane & 1u;
+        const uint32_t c = count[lane];
+        const uint32_t m = interval[lane];
+        const bool due = odd == 0 ? (c & (m - 1)) == 0 : c % m == 0;
+        const bool dueAfter = odd == 0 ? ((c + 1) & (m - 1)) == 0 : (c + 1) % m == 0;
+        step.due |= (static_cast<uint32_t>(due) & on) << lane;
+        dueNext |= (static_cast<uint32_t>(dueAfter) & on) << lane;
+        fLanes.sampleCount[lane] = c + on;
+        const int order = fLanes.order[lane];
+        step.sections = on != 0 && order > step.sections ? order : step.sections;
+        lowest = on != 0 && order < lowest ? order : lowest;
     }
     const uint32_t second = fLanes.readSecond & step.active;
     step.uniform = lowest == step.sections && (second == 0 || second == step.active);
