@@ -53,10 +53,12 @@ void countLaneSamples(benchmark::State& state, int lanes)
 
 // Interval 1 (high quality) or 8; staggered counters give each lane its own update phase, as voices
 // started at different times have, so with interval 8 one lane or another updates on every sample.
+// ahead: each sample also prepares the next (processAhead), as the voices run the bank.
 // With one lane active (one voice sounding), compare with warpedLatticeFilterProcess/order:30.
 void latticeBankProcess(benchmark::State& state, LatticeBank::Path path)
 {
     const int interval = static_cast<int>(state.range(0));
+    const bool ahead = state.range(3) != 0;
     const bool staggered = state.range(1) != 0;
     const int active = static_cast<int>(state.range(2));
     const uint32_t mask = (1u << active) - 1;
@@ -68,19 +70,22 @@ void latticeBankProcess(benchmark::State& state, LatticeBank::Path path)
     }
     double lambda[kLanes];
     double morph[kLanes] = {};
-    double x[kLanes] = {};
     double y[kLanes] = {};
+    // Each lane's filter is set up and, when staggered, run l samples before it is taken into its lane,
+    // as a voice's filter is: the lanes then share their state array and differ in update phase.
     for (int l = 0; l < kLanes; ++l)
     {
-        bank.setOrder(l, kOrder);
-        bank.setGain(l, kGain);
-        bank.setUpdateInterval(l, interval);
-        bank.setCoefficientSet(l, setAOf(l), kOrder, 1);
-        bank.setCoefficientSet(l, setBOf(l), kOrder, 0);
+        WarpedLatticeFilter filter(kBodyCoefficients);
+        filter.setOrder(kOrder);
+        filter.setGain(kGain);
+        filter.setUpdateInterval(interval);
+        filter.setCoefficientSet(setAOf(l), kOrder, 1);
+        filter.setCoefficientSet(setBOf(l), kOrder, 0);
         lambda[l] = warpOf(l);
+        for (int i = 0; staggered && i < l; ++i)
+            filter.process(0.0, lambda[l], 0.0);
+        bank.loadLane(l, filter);
     }
-    for (int l = 0; staggered && l < kLanes; ++l)
-        bank.process(x, lambda, morph, 1u << l, y); // lane l one sample ahead of lane l + 1
     const LaneNoise noise = makeNoise();
     double m = 0.0;
     for (auto _ : state)
@@ -88,7 +93,11 @@ void latticeBankProcess(benchmark::State& state, LatticeBank::Path path)
         double sum = 0.0;
         for (const auto& sample : noise)
         {
-            bank.process(sample.data(), lambda, morph, mask, y);
+            // the voices know the next sample's warp and morph: each sample prepares the next
+            if (ahead)
+                bank.processAhead(sample.data(), lambda, morph, mask, y, lambda, morph);
+            else
+                bank.process(sample.data(), lambda, morph, mask, y);
             sum += y[0] + y[kLanes - 1];
         }
         m = m < 1.0 ? m + 0.001 : 0.0; // keep the blend moving
@@ -99,35 +108,45 @@ void latticeBankProcess(benchmark::State& state, LatticeBank::Path path)
     countLaneSamples(state, active);
 }
 BENCHMARK_CAPTURE(latticeBankProcess, scalar, LatticeBank::Path::kScalar)
-    ->ArgNames({"interval", "staggered", "lanes"})
-    ->Args({1, 1, 8})
-    ->Args({8, 1, 8})
-    ->Args({8, 0, 8})
-    ->Args({1, 1, 1});
+    ->ArgNames({"interval", "staggered", "lanes", "ahead"})
+    ->Args({1, 1, 8, 0})
+    ->Args({8, 1, 8, 0})
+    ->Args({8, 0, 8, 0})
+    ->Args({1, 1, 1, 0})
+    ->Args({1, 1, 8, 1})
+    ->Args({8, 1, 8, 1});
 BENCHMARK_CAPTURE(latticeBankProcess, sse2, LatticeBank::Path::kSse2)
-    ->ArgNames({"interval", "staggered", "lanes"})
-    ->Args({1, 1, 8})
-    ->Args({8, 1, 8})
-    ->Args({8, 0, 8})
-    ->Args({1, 1, 1});
+    ->ArgNames({"interval", "staggered", "lanes", "ahead"})
+    ->Args({1, 1, 8, 0})
+    ->Args({8, 1, 8, 0})
+    ->Args({8, 0, 8, 0})
+    ->Args({1, 1, 1, 0})
+    ->Args({1, 1, 8, 1})
+    ->Args({8, 1, 8, 1});
 BENCHMARK_CAPTURE(latticeBankProcess, avx2, LatticeBank::Path::kAvx2)
-    ->ArgNames({"interval", "staggered", "lanes"})
-    ->Args({1, 1, 8})
-    ->Args({8, 1, 8})
-    ->Args({8, 0, 8})
-    ->Args({1, 1, 1});
+    ->ArgNames({"interval", "staggered", "lanes", "ahead"})
+    ->Args({1, 1, 8, 0})
+    ->Args({8, 1, 8, 0})
+    ->Args({8, 0, 8, 0})
+    ->Args({1, 1, 1, 0})
+    ->Args({1, 1, 8, 1})
+    ->Args({8, 1, 8, 1});
 BENCHMARK_CAPTURE(latticeBankProcess, avx512vl_256, LatticeBank::Path::kAvx512Vl)
-    ->ArgNames({"interval", "staggered", "lanes"})
-    ->Args({1, 1, 8})
-    ->Args({8, 1, 8})
-    ->Args({8, 0, 8})
-    ->Args({1, 1, 1});
+    ->ArgNames({"interval", "staggered", "lanes", "ahead"})
+    ->Args({1, 1, 8, 0})
+    ->Args({8, 1, 8, 0})
+    ->Args({8, 0, 8, 0})
+    ->Args({1, 1, 1, 0})
+    ->Args({1, 1, 8, 1})
+    ->Args({8, 1, 8, 1});
 BENCHMARK_CAPTURE(latticeBankProcess, avx512, LatticeBank::Path::kAvx512)
-    ->ArgNames({"interval", "staggered", "lanes"})
-    ->Args({1, 1, 8})
-    ->Args({8, 1, 8})
-    ->Args({8, 0, 8})
-    ->Args({1, 1, 1});
+    ->ArgNames({"interval", "staggered", "lanes", "ahead"})
+    ->Args({1, 1, 8, 0})
+    ->Args({8, 1, 8, 0})
+    ->Args({8, 0, 8, 0})
+    ->Args({1, 1, 1, 0})
+    ->Args({1, 1, 8, 1})
+    ->Args({8, 1, 8, 1});
 
 // The same work as eight separate filters, one voice after the other as the engine runs them today.
 void eightFiltersProcess(benchmark::State& state)

@@ -80,6 +80,8 @@ public:
     float getSampleRate() const { return fSampleRate; }
 
 private:
+    friend struct AdsrLanes; // runs eight envelopes side by side
+
     void computeSteps();
 
     float fSampleRate;

@@ -32,6 +32,8 @@ public:
     void reset() { fLevel = 0.0f; }
 
 private:
+    friend struct FollowerLanes; // runs eight followers side by side
+
     float fLevel = 0.0f;
     float fAttackCoef = 0.0f;
     float fReleaseCoef = kDefaultRelease;

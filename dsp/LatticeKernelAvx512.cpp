@@ -17,6 +17,7 @@ struct Avx512Ops
     using Pack = __m512d;
     using Mask = __mmask8;
     static constexpr bool kFuseUpdate = true;
+    static constexpr uint32_t kOwnLanes = LatticeLanes::kAllLanes; // the lanes this type holds
 
     static Pack load(const double* p) { return _mm512_loadu_pd(p); }
     static void store(double* p, Pack a) { _mm512_storeu_pd(p, a); }
@@ -41,10 +42,21 @@ struct Avx512Ops
 };
 } // namespace
 
-void latticeKernelAvx512(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                         const double* morph, double* y)
+namespace
 {
-    latticeStep<Avx512Ops>(lanes, step, x, lambda, morph, y);
+void output(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda, const double* morph,
+            double* y)
+{
+    latticeOutput<Avx512Ops>(lanes, step, x, lambda, morph, y);
 }
+
+void states(LatticeLanes& lanes, const LatticeStep& step, const double* lambda, const double* nextLambda,
+            const double* nextMorph)
+{
+    latticeStates<Avx512Ops>(lanes, step, lambda, nextLambda, nextMorph);
+}
+} // namespace
+
+const LatticeKernel kLatticeKernelAvx512{output, states};
 
 #endif

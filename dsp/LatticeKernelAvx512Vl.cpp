@@ -25,6 +25,7 @@ struct Avx512VlOps
         __mmask8 hi; // lanes 4..7
     };
     static constexpr bool kFuseUpdate = true;
+    static constexpr uint32_t kOwnLanes = LatticeLanes::kAllLanes; // the lanes this type holds
 
     static Pack load(const double* p) { return {_mm256_loadu_pd(p), _mm256_loadu_pd(p + 4)}; }
     static void store(double* p, const Pack& a)
@@ -71,10 +72,21 @@ struct Avx512VlOps
 };
 } // namespace
 
-void latticeKernelAvx512Vl(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                         const double* morph, double* y)
+namespace
 {
-    latticeStep<Avx512VlOps>(lanes, step, x, lambda, morph, y);
+void output(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda, const double* morph,
+            double* y)
+{
+    latticeOutput<Avx512VlOps>(lanes, step, x, lambda, morph, y);
 }
+
+void states(LatticeLanes& lanes, const LatticeStep& step, const double* lambda, const double* nextLambda,
+            const double* nextMorph)
+{
+    latticeStates<Avx512VlOps>(lanes, step, lambda, nextLambda, nextMorph);
+}
+} // namespace
+
+const LatticeKernel kLatticeKernelAvx512Vl{output, states};
 
 #endif

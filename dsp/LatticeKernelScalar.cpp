@@ -18,6 +18,7 @@ struct ScalarOps
     };
     using Mask = uint32_t;
     static constexpr bool kFuseUpdate = true;
+    static constexpr uint32_t kOwnLanes = LatticeLanes::kAllLanes; // the lanes this type holds
 
     static Pack load(const double* p)
     {
@@ -158,17 +159,26 @@ void processLane(LatticeLanes& lanes, int l, bool due, double x, double lambda, 
     lanes.lastOutput[l] = out;
     y = out;
 }
-} // namespace
 
-void latticeKernelScalar(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                         const double* morph, double* y)
+void output(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda, const double* morph,
+            double* y)
 {
     if (std::popcount(step.active) >= kInterleavedFrom)
     {
-        latticeStep<ScalarOps>(lanes, step, x, lambda, morph, y);
+        latticeOutput<ScalarOps>(lanes, step, x, lambda, morph, y);
         return;
     }
     for (int l = 0; l < kLanes; ++l)
         if ((step.active >> l & 1u) != 0)
             processLane(lanes, l, (step.due >> l & 1u) != 0, x[l], lambda[l], morph[l], y[l]);
 }
+
+// One lane at a time, the output part already made the states. The bank prepares nothing ahead here.
+void states(LatticeLanes& lanes, const LatticeStep& step, const double* lambda, const double*, const double*)
+{
+    if (std::popcount(step.active) >= kInterleavedFrom)
+        latticeStates<ScalarOps>(lanes, step, lambda, nullptr, nullptr);
+}
+} // namespace
+
+const LatticeKernel kLatticeKernelScalar{output, states};

@@ -23,6 +23,7 @@ struct Sse2HalfOps
     };
     using Mask = Pack;
     static constexpr bool kFuseUpdate = true;
+    static constexpr uint32_t kOwnLanes = 0x0Fu << kFirst; // the lanes this type holds
 
     static Pack load(const double* p) { return {{_mm_loadu_pd(p + kFirst), _mm_loadu_pd(p + kFirst + 2)}}; }
     static void store(double* p, const Pack& a)
@@ -84,13 +85,27 @@ constexpr uint32_t kFirstHalf = 0x0Fu;
 constexpr uint32_t kSecondHalf = 0xF0u;
 } // namespace
 
-void latticeKernelSse2(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                       const double* morph, double* y)
+namespace
+{
+void output(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda, const double* morph,
+            double* y)
 {
     if ((step.active & kFirstHalf) != 0)
-        latticeStep<Sse2HalfOps<0>>(lanes, step, x, lambda, morph, y);
+        latticeOutput<Sse2HalfOps<0>>(lanes, step, x, lambda, morph, y);
     if ((step.active & kSecondHalf) != 0)
-        latticeStep<Sse2HalfOps<4>>(lanes, step, x, lambda, morph, y);
+        latticeOutput<Sse2HalfOps<4>>(lanes, step, x, lambda, morph, y);
 }
+
+void states(LatticeLanes& lanes, const LatticeStep& step, const double* lambda, const double* nextLambda,
+            const double* nextMorph)
+{
+    if ((step.active & kFirstHalf) != 0)
+        latticeStates<Sse2HalfOps<0>>(lanes, step, lambda, nextLambda, nextMorph);
+    if ((step.active & kSecondHalf) != 0)
+        latticeStates<Sse2HalfOps<4>>(lanes, step, lambda, nextLambda, nextMorph);
+}
+} // namespace
+
+const LatticeKernel kLatticeKernelSse2{output, states};
 
 #endif

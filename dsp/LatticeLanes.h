@@ -31,6 +31,20 @@ struct LatticeLanes
     int32_t order[kLanes];                    // 0 until set, as in a new filter; then 1..kSections
     uint8_t sectionLanes[kSections];          // bit l set where the section is below lane l's order
     uint32_t readSecond;                      // bit l set: lane l reads state2 next (its state selector)
+
+    // The next sample, prepared ahead for the lanes of prepared with the warp and morph it was promised:
+    // its state part of the output, and for the lanes of aheadDue its warp and loop terms, its
+    // coefficients already in k (with those of the present sample kept in kBefore, sections below
+    // aheadSections).
+    alignas(64) double kBefore[kSections][kLanes];
+    alignas(64) double aheadLambda[kLanes];
+    alignas(64) double aheadMorph[kLanes];
+    alignas(64) double aheadM[kLanes];
+    alignas(64) double aheadWarpTerm[kLanes];
+    alignas(64) double aheadLoopTerm[kLanes];
+    uint32_t prepared;
+    uint32_t aheadDue;
+    int aheadSections;
 };
 
 // What one sample asks of a kernel, worked out by LatticeBank from the lanes' settings and counters.
@@ -39,23 +53,33 @@ struct LatticeStep
     uint32_t active; // lanes that run this sample; the others are left as they are
     uint32_t due;    // active lanes whose coefficients are recomputed first
     int sections;    // the highest order among the active lanes
+    bool uniform;    // every active lane has that order and reads the same state array
+    bool ahead;      // every active lane was prepared for this sample: M and the due lanes' update are done
+    uint32_t dueNext; // active lanes due on the next sample, when it is to be prepared (uniform only)
 };
 
-// One sample of every active lane: reads x, lambda and morph of each lane, writes y of the active lanes
-// and their states, coefficients and terms. Counters and state selectors are the bank's to advance.
-using LatticeKernel = void (*)(LatticeLanes& lanes, const LatticeStep& step, const double* x,
-                               const double* lambda, const double* morph, double* y);
+// One sample of every active lane runs in two parts, so that the caller can use y before the states are
+// made. The output part reads x, lambda and morph of each lane and writes y (and lastOutput) of the active
+// lanes, with their coefficients and terms. The state part then makes the new states from those outputs,
+// and with nextLambda and nextMorph (uniform samples only) prepares the next sample of the active lanes
+// for those values. Counters, state selectors and the bookkeeping of prepared lanes are the bank's.
+using LatticeOutputKernel = void (*)(LatticeLanes& lanes, const LatticeStep& step, const double* x,
+                                     const double* lambda, const double* morph, double* y);
+using LatticeStateKernel = void (*)(LatticeLanes& lanes, const LatticeStep& step, const double* lambda,
+                                    const double* nextLambda, const double* nextMorph);
 
-// Each kernel lives in its own file, compiled for its instruction set; call one only where the CPU has it.
-void latticeKernelScalar(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                         const double* morph, double* y);
+struct LatticeKernel
+{
+    LatticeOutputKernel output;
+    LatticeStateKernel states;
+};
+
+// Each path's kernels live in their own file, compiled for its instruction set; call them only where the
+// CPU has it.
+extern const LatticeKernel kLatticeKernelScalar;
 #if defined(__x86_64__)
-void latticeKernelSse2(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                       const double* morph, double* y);
-void latticeKernelAvx2(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                       const double* morph, double* y);
-void latticeKernelAvx512Vl(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                           const double* morph, double* y);
-void latticeKernelAvx512(LatticeLanes& lanes, const LatticeStep& step, const double* x, const double* lambda,
-                         const double* morph, double* y);
+extern const LatticeKernel kLatticeKernelSse2;
+extern const LatticeKernel kLatticeKernelAvx2;
+extern const LatticeKernel kLatticeKernelAvx512Vl;
+extern const LatticeKernel kLatticeKernelAvx512;
 #endif

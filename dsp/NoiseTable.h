@@ -18,8 +18,11 @@ public:
     }
 
     int getCount() const { return fCount; }
+    int getReadIndex() const { return fReadIndex; }
 
 private:
+    friend struct NoiseLanes; // reads eight tables side by side
+
     int fReadIndex = 0;
     int fCount;
     std::vector<float> fValues;

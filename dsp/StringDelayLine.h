@@ -68,6 +68,8 @@ public:
     float getExcitation(int i) const;
 
 private:
+    friend struct StringLanes; // runs the tick of eight lines side by side
+
     std::vector<float> fDelayBuffer;
     std::vector<float> fExcitation; // 2 x size: a burst covers up to 2 x (size - 1) samples
     int fSize;

@@ -38,6 +38,8 @@ void TableLfo::setFrequency(float hz)
 
 void TableLfo::setShape(int shape)
 {
+    if (shape >= 0 && shape < kNumLfoShapes)
+        fShape = shape;
     switch (shape)
     {
     case kLfoTriangle:

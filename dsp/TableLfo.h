@@ -44,10 +44,15 @@ public:
     void setSampleRate(float sampleRate) { fSampleRate = sampleRate; }
 
     uint32_t getIncrement() const { return fIncrement; }
+    // The shape the table was last filled with.
+    int getShape() const { return fShape; }
     uint32_t getPhase() const { return fPhase; }
 
 private:
+    friend struct LfoLanes; // runs eight triangle LFOs side by side
+
     float fSampleRate;
+    int fShape = kLfoTriangle;
     uint32_t fPhase = 0;
     uint32_t fIncrement = 0;
     std::array<float, kTableSize + 1> fTable{};

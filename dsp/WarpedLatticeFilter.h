@@ -111,6 +111,8 @@ public:
     double getCoefficient(int i) const;
 
 private:
+    friend class LatticeBank; // takes a filter into one of its lanes and gives it back
+
     int fCapacity;
     int fOrder = 0;
     uint32_t fUpdateInterval = kDefaultUpdateInterval;

@@ -64,6 +64,7 @@ void SynthEngine::midiEvent(int32_t deltaFrames, uint8_t statusByte, uint8_t dat
         const int controller = signedByte(data1);
         if (controller == kAllVoicesIdle)
         {
+            syncVoices();
             // No release: the voices fall silent at the next sample; pending notes still start.
             for (std::unique_ptr<SynthVoice>& voice : fVoices)
                 if (voice != nullptr)
@@ -91,6 +92,7 @@ void SynthEngine::midiEvent(int32_t deltaFrames, uint8_t statusByte, uint8_t dat
 // one event list spread over the voices.
 void SynthEngine::noteOn(int32_t stamp, int32_t velocity, int32_t note, int32_t detune, int32_t delay)
 {
+    syncVoices();
     const int32_t count = activeVoiceCount();
     int32_t chosen = -1;
 
@@ -152,6 +154,7 @@ void SynthEngine::noteOn(int32_t stamp, int32_t velocity, int32_t note, int32_t 
 // not looked at.
 void SynthEngine::noteOff(int32_t /*stamp*/, int32_t /*velocity*/, int32_t note)
 {
+    syncVoices();
     for (std::unique_ptr<SynthVoice>& voice : fVoices)
     {
         if (voice != nullptr && voice->fNote == note)

@@ -3,6 +3,7 @@
 
 #include "engine/NoteFrequencyTable.h"
 #include "engine/SynthVoice.h"
+#include "engine/VoiceLanes.h"
 #include "params/ProgramBank.h"
 
 #include <cmath>
@@ -68,6 +69,7 @@ SynthEngine::SynthEngine()
     // One after the other: each voice's noise table continues the generator where the previous one left it.
     for (std::unique_ptr<SynthVoice>& voice : fVoices)
         voice = std::make_unique<SynthVoice>(this, kStringCapacity);
+    fLanes = std::make_unique<VoiceLanes>(*this);
 }
 
 SynthEngine::~SynthEngine() = default;
@@ -76,6 +78,7 @@ void SynthEngine::setSampleRate(float rate)
 {
     // Changes posted before the new rate act with the old one (a filter-envelope sustain recomputes its steps).
     applyPostedChanges();
+    syncVoices();
     // The voices' envelopes and LFOs follow the host's rate; their loop delays take it at every note start.
     fSampleRate = rate;
     for (std::unique_ptr<SynthVoice>& voice : fVoices)
@@ -147,12 +150,16 @@ void SynthEngine::renderBlock(const float* const* inputs, float* const* outputs,
         float* outLeft = outputs != nullptr ? outputs[0] : nullptr;
         float* outRight = outputs != nullptr ? outputs[1] : nullptr;
 
+        const bool lanes = fLanes->beginBlock();
         for (int32_t i = 0; i < sampleFrames; i++)
         {
             const float inL = inLeft != nullptr ? finiteOrZero(inLeft[i]) : 0.0f;
             const float inR = inRight != nullptr ? finiteOrZero(inRight[i]) : 0.0f;
             float pair[2];
-            mixSample(pair, inL, inR);
+            if (lanes)
+                fLanes->mixSample(pair, inL, inR, fWarpSmoothed + stepWarp);
+            else
+                mixSample(pair, inL, inR);
             const float left = finiteOrZero(pair[0] * fOutputGain);
             const float right = finiteOrZero(pair[1] * fOutputGain);
             if (replace)
@@ -172,6 +179,8 @@ void SynthEngine::renderBlock(const float* const* inputs, float* const* outputs,
             fWarpSmoothed += stepWarp;
             fBendRatio += stepBend;
         }
+        if (lanes)
+            fLanes->endBlock();
     }
     // Land exactly on the targets so the float error of the steps never carries into the next block;
     // a change made while the block rendered takes hold here.
@@ -204,6 +213,7 @@ void SynthEngine::mixSample(float* out, float inL, float inR)
 
 void SynthEngine::suspend()
 {
+    syncVoices();
     applyPostedChanges();
     // All eight, also those above the present polyphony.
     for (std::unique_ptr<SynthVoice>& voice : fVoices)
@@ -215,6 +225,7 @@ void SynthEngine::updateLfoFrequency(int32_t index)
 {
     if (index != kLFO1Freq && index != kLFO2Freq && index != kLFOWarpFreq)
         return;
+    syncVoices();
     // Idle voices take the frequency at their next note start.
     const float hz = lfoFrequency(fCurrentParams[index]);
     for (std::unique_ptr<SynthVoice>& voice : fVoices)
@@ -228,6 +239,7 @@ void SynthEngine::updateLfoFrequency(int32_t index)
 
 void SynthEngine::applyQuality()
 {
+    syncVoices();
     const int interval = fCurrentParams[kQuality] > 0.5f ? kHighQualityInterval : kNormalQualityInterval;
     for (std::unique_ptr<SynthVoice>& voice : fVoices)
         if (voice != nullptr)
@@ -236,7 +248,29 @@ void SynthEngine::applyQuality()
 
 void SynthEngine::updateFilterSustain(float value)
 {
+    syncVoices();
     for (std::unique_ptr<SynthVoice>& voice : fVoices)
         if (voice != nullptr && voice->getState() != kVoiceIdle)
             voice->fFilterEnv.setSustain(value);
+}
+
+void SynthEngine::syncVoices()
+{
+    if (fLanes != nullptr)
+        fLanes->flush();
+}
+
+bool SynthEngine::setVoicePath(VoicePath path)
+{
+    return fLanes->setPath(path);
+}
+
+VoicePath SynthEngine::getVoicePath() const
+{
+    return fLanes->getPath();
+}
+
+void SynthEngine::setMinimumLaneVoices(int count)
+{
+    fLanes->setMinimumVoices(count);
 }

@@ -11,6 +11,8 @@
 #include <memory>
 
 class SynthVoice;
+class VoiceLanes;
+enum class VoicePath : int;
 
 // Told when a MIDI controller moved a parameter (on the thread that delivered the MIDI).
 class ControllerListener
@@ -65,6 +67,15 @@ public:
 
     void setControllerListener(ControllerListener* listener) { fControllerListener = listener; }
 
+    // How the voices render: side by side in SIMD lanes on the fastest path the CPU has (chosen when the
+    // library is loaded), or each on its own; every path gives the same bits. For tests and benchmarks:
+    // setVoicePath answers false (and changes nothing) when the CPU lacks the path or a block is being
+    // rendered, and blocks that begin
+    // with fewer busy voices than minimumLaneVoices render each voice on its own.
+    bool setVoicePath(VoicePath path);
+    VoicePath getVoicePath() const;
+    void setMinimumLaneVoices(int count);
+
     void applyQuality();
     void updateLfoFrequency(int32_t index);
     // Moves the filter-envelope sustain of every sounding voice to value.
@@ -78,6 +89,10 @@ public:
     std::array<std::unique_ptr<SynthVoice>, kMaxVoices> fVoices;
 
 private:
+    // Gives the voices back their state from the lanes before anything else touches them in a block.
+    void syncVoices();
+
     ControllerListener* fControllerListener = nullptr;
     ParameterInbox fInbox;
+    std::unique_ptr<VoiceLanes> fLanes; // 64-byte aligned: made with new
 };

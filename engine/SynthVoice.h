@@ -54,6 +54,30 @@ public:
     // The limiter of the two coupling signals, given their followers' levels eAB and eBA.
     static void limitPair(float eAB, float eBA, float& cAB, float& cBA);
 
+    // Shared with the lane kernels, which render the same steps side by side.
+    static constexpr float kDenormOffset = 9.9999998e-15f; // 1e-14 as stored; keeps the loops off denormals
+    static constexpr float kLoopTuning = 1.2999999523f;    // 1.3 as stored: the loop filters' own delay
+    static constexpr float kCent = 1.0005778074f;          // 2^(1/1200) as stored
+    static constexpr float kVelocityScale = 0.007874016f;  // 1/127 as stored
+    static constexpr float kWaitDamping = 0.98f;
+    static constexpr float kWaitSilence = 1e-5f;
+    static constexpr float kEndSilence = 1e-6f;
+    static constexpr uint32_t kMinNoteLength = 44100; // strings may die only after this many samples
+    static constexpr float kLimitThreshold = 0.6f;
+    static constexpr float kLimitSlope = 20.0f;
+    static constexpr float kDcPole = 0.97f;
+    static constexpr float kCouplingClamp = 0.5f;
+    static constexpr float kMinWarp = 0.0001f;
+    static constexpr float kMaxWarp = 0.999f;
+    static constexpr float kOutputPosition = 0.66666669f; // from here up: body filter on the output
+    static constexpr float kBToAPosition = 0.33333334f;   // above: body filter in the B->A path
+    static constexpr double kStartMorph = static_cast<double>(1e-7f); // practically set A alone
+    // Strings, their mix and the voice's output stay within a few units in any playing at 44.1 kHz and
+    // above (the factory programs peak near 2): 100 is some 30 dB above that, yet eight voices at it still
+    // stay within +-1000 at the output. Only loops that run away (a cubic saturation out of its basin, an
+    // unstable body on the output, loops shorter than two samples at low rates) ever reach it.
+    static constexpr float kRunawayCeiling = 100.0f;
+
     float fPan = 0.5f;
     int fCapacity;
     const EngineValues* fEngine; // the values this voice reads every sample
@@ -104,28 +128,7 @@ public:
     std::array<double, kBodyCapacity> fBodyScratch{};
 
 private:
-    static constexpr float kDenormOffset = 9.9999998e-15f; // 1e-14 as stored; keeps the loops off denormals
-    static constexpr float kLoopTuning = 1.2999999523f;    // 1.3 as stored: the loop filters' own delay
-    static constexpr float kCent = 1.0005778074f;          // 2^(1/1200) as stored
-    static constexpr float kVelocityScale = 0.007874016f;  // 1/127 as stored
-    static constexpr float kWaitDamping = 0.98f;
-    static constexpr float kWaitSilence = 1e-5f;
-    static constexpr float kEndSilence = 1e-6f;
-    static constexpr uint32_t kMinNoteLength = 44100; // strings may die only after this many samples
-    static constexpr float kLimitThreshold = 0.6f;
-    static constexpr float kLimitSlope = 20.0f;
-    static constexpr float kDcPole = 0.97f;
-    static constexpr float kCouplingClamp = 0.5f;
-    static constexpr float kMinWarp = 0.0001f;
-    static constexpr float kMaxWarp = 0.999f;
-    static constexpr float kOutputPosition = 0.66666669f; // from here up: body filter on the output
-    static constexpr float kBToAPosition = 0.33333334f;   // above: body filter in the B->A path
-    static constexpr double kStartMorph = static_cast<double>(1e-7f); // practically set A alone
-    // Strings, their mix and the voice's output stay within a few units in any playing at 44.1 kHz and
-    // above (the factory programs peak near 2): 100 is some 30 dB above that, yet eight voices at it still
-    // stay within +-1000 at the output. Only loops that run away (a cubic saturation out of its basin, an
-    // unstable body on the output, loops shorter than two samples at low rates) ever reach it.
-    static constexpr float kRunawayCeiling = 100.0f;
+    friend class VoiceLanes; // starts notes and silences loops of voices it renders side by side
 
     void startPendingNote();
     // Strings, filter and loop states back to silence.
