@@ -6,37 +6,17 @@
 #include <cstdint>
 
 #include "dsp/LatticeKernel.h"
+#include "dsp/LatticePairs256.h"
 
 namespace
 {
 // Lanes 0..3 in lo, 4..7 in hi. Masks are all-ones or all-zero per lane; blendv copies the chosen bits.
-struct Avx2Ops
+struct Avx2Ops : PairOps256
 {
-    struct Pack
-    {
-        __m256d lo;
-        __m256d hi;
-    };
     using Mask = Pack;
     static constexpr bool kFuseUpdate = false; // sixteen registers: fused, both chains would spill
     static constexpr uint32_t kOwnLanes = LatticeLanes::kAllLanes; // the lanes this type holds
 
-    static Pack load(const double* p) { return {_mm256_loadu_pd(p), _mm256_loadu_pd(p + 4)}; }
-    static void store(double* p, const Pack& a)
-    {
-        _mm256_storeu_pd(p, a.lo);
-        _mm256_storeu_pd(p + 4, a.hi);
-    }
-    static Pack broadcast(double x) { return {_mm256_set1_pd(x), _mm256_set1_pd(x)}; }
-    static Pack add(const Pack& a, const Pack& b) { return {_mm256_add_pd(a.lo, b.lo), _mm256_add_pd(a.hi, b.hi)}; }
-    static Pack sub(const Pack& a, const Pack& b) { return {_mm256_sub_pd(a.lo, b.lo), _mm256_sub_pd(a.hi, b.hi)}; }
-    static Pack mul(const Pack& a, const Pack& b) { return {_mm256_mul_pd(a.lo, b.lo), _mm256_mul_pd(a.hi, b.hi)}; }
-    static Pack div(const Pack& a, const Pack& b) { return {_mm256_div_pd(a.lo, b.lo), _mm256_div_pd(a.hi, b.hi)}; }
-    static Pack neg(const Pack& a)
-    {
-        const __m256d sign = _mm256_set1_pd(-0.0);
-        return {_mm256_xor_pd(a.lo, sign), _mm256_xor_pd(a.hi, sign)};
-    }
     static __m256d laneBits(uint32_t bits)
     {
         const __m256i pattern = _mm256_set_epi64x(8, 4, 2, 1);

@@ -7,18 +7,14 @@
 #include <cstdint>
 
 #include "dsp/LatticeKernel.h"
+#include "dsp/LatticePairs256.h"
 
 namespace
 {
 // 256-bit registers: on some CPUs (Zen 4 among them) 512-bit operations take longer, and the sections
 // are a chain of dependent operations, so latency is what counts.
-struct Avx512VlOps
+struct Avx512VlOps : PairOps256
 {
-    struct Pack
-    {
-        __m256d lo;
-        __m256d hi;
-    };
     struct Mask
     {
         __mmask8 lo; // lanes 0..3
@@ -27,22 +23,6 @@ struct Avx512VlOps
     static constexpr bool kFuseUpdate = true;
     static constexpr uint32_t kOwnLanes = LatticeLanes::kAllLanes; // the lanes this type holds
 
-    static Pack load(const double* p) { return {_mm256_loadu_pd(p), _mm256_loadu_pd(p + 4)}; }
-    static void store(double* p, const Pack& a)
-    {
-        _mm256_storeu_pd(p, a.lo);
-        _mm256_storeu_pd(p + 4, a.hi);
-    }
-    static Pack broadcast(double x) { return {_mm256_set1_pd(x), _mm256_set1_pd(x)}; }
-    static Pack add(const Pack& a, const Pack& b) { return {_mm256_add_pd(a.lo, b.lo), _mm256_add_pd(a.hi, b.hi)}; }
-    static Pack sub(const Pack& a, const Pack& b) { return {_mm256_sub_pd(a.lo, b.lo), _mm256_sub_pd(a.hi, b.hi)}; }
-    static Pack mul(const Pack& a, const Pack& b) { return {_mm256_mul_pd(a.lo, b.lo), _mm256_mul_pd(a.hi, b.hi)}; }
-    static Pack div(const Pack& a, const Pack& b) { return {_mm256_div_pd(a.lo, b.lo), _mm256_div_pd(a.hi, b.hi)}; }
-    static Pack neg(const Pack& a)
-    {
-        const __m256d sign = _mm256_set1_pd(-0.0);
-        return {_mm256_xor_pd(a.lo, sign), _mm256_xor_pd(a.hi, sign)};
-    }
     static Mask lanes(uint32_t bits)
     {
         return {static_cast<__mmask8>(bits & 15u), static_cast<__mmask8>(bits >> 4 & 15u)};
